@@ -1,4 +1,5 @@
 #include "app/frame_rules.h"
+#include "app/help_topics.h"
 #include "app/key_locks.h"
 #include "app/main_options.h"
 #include "app/recent_files.h"
@@ -207,6 +208,26 @@ private Q_SLOTS:
         QCOMPARE(FrameRules::capsLockText(true), QString("Caps On"));
         QCOMPARE(FrameRules::numLockText(false), QString("Num Off"));
         QCOMPARE(FrameRules::numLockText(true), QString("Num ON"));
+    }
+
+    // Every context number a window opens must be in the shipped help file, with text.
+    void shippedHelpHasEveryTopic()
+    {
+        QFile f(MEDROVA_SHIPPED_DATA "/Medrova.HLP");
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(f.readAll());
+        using namespace HelpContext;
+        for (int n : {WritingMacros, NoteArea, AddPatient, PatientFinder, PatientGrid, Contents, MacroFunctions,
+                      SpellCheck, PickPanel, SearchMacros, ProgramHints, PatientHints, PrintQueue, Backup, Restore,
+                      ImportMacros, ProgramFiles, UserOptions, MacroFiles, Disclaimers}) {
+            QVERIFY2(HelpFile::hasTopic(html, n), qPrintable(QString::number(n)));
+            const qsizetype at = html.indexOf(QLatin1String("name=\"") + HelpFile::anchor(n) + QLatin1Char('"'));
+            const qsizetype next = html.indexOf(QLatin1String("<a name=\"topic-"), at + 1);
+            QVERIFY2((next < 0 ? html.size() : next) - at > 200, qPrintable(QString::number(n)));
+        }
+        QVERIFY(!HelpFile::hasTopic(html, 999));
+        QVERIFY(HelpFile::hasTopic(QStringLiteral("<A NAME=\"topic-7\">"), 7));
+        QVERIFY(!HelpFile::hasTopic(QStringLiteral("<a name=\"topic-70\">"), 7));
     }
 
     void screenSaverSettings()
