@@ -3,6 +3,7 @@
 
 #include "macro/macro_runner.h"
 
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -19,7 +20,7 @@ public:
 
     void check()
     {
-        if (QThread::currentThread() != qApp->thread())
+        if (QThread::currentThread() != QCoreApplication::instance()->thread())
             wrongThread = true;
     }
     bool paste(const QString& text, bool) override
