@@ -4,9 +4,9 @@ namespace RichText {
 
 void setVerticalOffset(QTextCharFormat& format, int twips, qreal pointSize)
 {
-    if (twips == 0) {
-        format.clearProperty(VerticalOffsetProperty);
-        format.clearProperty(QTextFormat::TextBaselineOffset);
+    if (twips == 0) { // explicit zeros, so merging this format removes an offset
+        format.setProperty(VerticalOffsetProperty, 0);
+        format.setBaselineOffset(0);
         return;
     }
     format.setProperty(VerticalOffsetProperty, twips);

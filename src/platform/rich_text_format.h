@@ -14,7 +14,7 @@ constexpr int VerticalOffsetProperty = QTextFormat::UserProperty + 0x5201;
 constexpr int ImageDataProperty = QTextFormat::UserProperty + 0x5202;
 constexpr int ImageTypeProperty = QTextFormat::UserProperty + 0x5203;
 
-// Sets (or with 0 clears) the offset; Qt's baseline offset follows so the shift shows on
+// Sets the offset (0 for none, stored explicitly so a merge removes an older one); Qt's baseline offset follows so the shift shows on
 // screen. pointSize is the size of the shifted text, used to express the offset in percent.
 void setVerticalOffset(QTextCharFormat& format, int twips, qreal pointSize);
 int verticalOffset(const QTextCharFormat& format);

@@ -211,6 +211,9 @@ public:
 
     void run()
     {
+        // A load is not an edit: no undo history, which also keeps large notes fast.
+        const bool undo = m_doc->isUndoRedoEnabled();
+        m_doc->setUndoRedoEnabled(false);
         m_doc->clear();
         m_cursor = QTextCursor(m_doc);
         m_freshBlock = true;
@@ -223,6 +226,7 @@ public:
         endPara(m_stack.empty() ? m_lastState : m_stack.back());
         closeTable();
         m_cursor.endEditBlock();
+        m_doc->setUndoRedoEnabled(undo);
         m_doc->setModified(false);
     }
 
@@ -1171,7 +1175,7 @@ void RtfReader::readPlainText(const QByteArray& bytes, QTextDocument* document)
     QByteArrayView view(bytes);
     if (view.startsWith("\xEF\xBB\xBF"))
         view = view.sliced(3);
-    QStringDecoder utf8(QStringConverter::Utf8);
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     QString text = utf8.decode(view);
     if (utf8.hasError())
         text = CodePage::fromCp1252(view.data(), view.size());
