@@ -347,3 +347,5 @@ void TDataModule1::shutDown()
     if (firstError)
         throw *firstError;
 }
+
+#include "moc_data_module.cpp"

@@ -771,3 +771,5 @@ bool Table::deleteRow()
         afterScroll(*this);
     return true;
 }
+
+#include "moc_table.cpp"

@@ -119,3 +119,5 @@ bool TableModel::setData(const QModelIndex& index, const QVariant& value, int ro
     m_table->setValue(fieldAt(index.column()), value);
     return true;
 }
+
+#include "moc_table_model.cpp"
