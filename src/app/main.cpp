@@ -1,5 +1,6 @@
 #include "app/application.h"
 #include "app/main_window.h"
+#include "app/splash_window.h"
 #include "platform/crash_reporter.h"
 #include "platform/program_dir.h"
 #include "platform/prompter.h"
@@ -39,7 +40,24 @@ int main(int argc, char** argv)
         prompter.information(QStringLiteral("Medrova ended unexpectedly last time. A crash report was "
                                             "written to %1").arg(QDir::toNativeSeparators(pending)));
 
+    // Start-up, in its fixed order. The main window runs the single-instance check while it
+    // is created; a second instance has asked the first to come forward and ends here.
     TMainForm mainForm;
+    if (!mainForm.isPrimaryInstance()) {
+        Prompter::install(nullptr);
+        PrinterList::install(nullptr);
+        return 0;
+    }
+    auto* splash = new TFormSplash;
+    splash->show();
+    QCoreApplication::processEvents();
+    // The tables are opened here; the splash closes as the last act of loading them.
+    splash->close();
+    delete splash;
+
+    mainForm.SetupProgram();
+    QCoreApplication::processEvents();
+
     mainForm.showMaximized();
     const int rc = app.exec();
     Prompter::install(nullptr);
