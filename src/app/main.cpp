@@ -1,6 +1,7 @@
 #include "app/application.h"
 #include "app/main_window.h"
 #include "app/splash_window.h"
+#include "macro/pick_list_dialog.h"
 #include "platform/crash_reporter.h"
 #include "platform/program_dir.h"
 #include "platform/prompter.h"
@@ -57,6 +58,9 @@ int main(int argc, char** argv)
 
     mainForm.SetupProgram();
     QCoreApplication::processEvents();
+
+    // Long-lived windows, created once and hidden between uses.
+    TDlgMenu pickList(&mainForm);
 
     mainForm.showMaximized();
     const int rc = app.exec();
