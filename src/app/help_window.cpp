@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <QPushButton>
 #include <QTextBrowser>
@@ -38,8 +39,12 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 
 bool THelpWindow::load()
 {
-    if (!m_html.isEmpty())
+    // Read again when the file changed (or the program directory did), else keep the copy.
+    const QFileInfo info(HelpFile::path());
+    if (!m_html.isEmpty() && info.filePath() == m_loadedFrom && info.lastModified() == m_loadedStamp &&
+        info.size() == m_loadedSize)
         return true;
+    m_html.clear();
     QFile f(HelpFile::path());
     if (!f.open(QIODevice::ReadOnly) || f.size() > MaxHelpFileBytes) {
         Prompter::current().warning(QStringLiteral("Unable to open the help file %1")
@@ -47,6 +52,9 @@ bool THelpWindow::load()
         return false;
     }
     m_html = QString::fromUtf8(f.readAll());
+    m_loadedFrom = info.filePath();
+    m_loadedStamp = info.lastModified();
+    m_loadedSize = info.size();
     m_browser->setHtml(m_html);
     return true;
 }

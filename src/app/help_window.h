@@ -2,6 +2,7 @@
 // THelpWindow: shows the help file at a numbered topic. One window serves the whole program;
 // any window opens a topic with showHelpTopic().
 
+#include <QDateTime>
 #include <QWidget>
 
 class QTextBrowser;
@@ -23,6 +24,9 @@ private:
     bool load();
     QTextBrowser* m_browser = nullptr;
     QString m_html;
+    QString m_loadedFrom; // path, size and time of the file m_html came from
+    QDateTime m_loadedStamp;
+    qint64 m_loadedSize = -1;
     int m_topic = 0;
 };
 

@@ -305,6 +305,48 @@ private Q_SLOTS:
         THelpWindow::instance()->hide();
     }
 
+    void helpInsideMenu()
+    {
+        TempProgramDir dir;
+        ScriptedPrompter prompter;
+        writeFile(dir.file("Medrova.HLP"), "<a name=\"topic-100\"></a>c<a name=\"topic-202\"></a>hints<a name=\"topic-3\"></a>notes");
+        TMainForm w(nullptr, instanceName());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QMenu* options = w.menu("OptionsMenu");
+        options->popup(QPoint(10, 10));
+        QVERIFY(QTest::qWaitForWindowExposed(options));
+        options->setActiveAction(w.action("ShowHints"));
+        QTest::keyClick(options, Qt::Key_F1);
+        QCOMPARE(THelpWindow::instance()->currentTopic(), 202);
+        QVERIFY(!options->isVisible());
+        options->popup(QPoint(10, 10));
+        QVERIFY(QTest::qWaitForWindowExposed(options));
+        options->setActiveAction(nullptr);
+        QTest::keyClick(options, Qt::Key_F1); // no item under the cursor: the window's topic
+        QCOMPARE(THelpWindow::instance()->currentTopic(), 3);
+        QVERIFY(prompter.shown().isEmpty());
+        THelpWindow::instance()->hide();
+    }
+
+    void gridRowsFollowPanelHeight()
+    {
+        TempProgramDir dir;
+        TMainForm w(nullptr, instanceName());
+        QSignalSpy spy(&w, &TMainForm::gridRowsChanged);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.resize(1000, 700);
+        QTRY_VERIFY(w.pickPanel()->height() > 0);
+        const auto expected = FrameRules::extraGridRows(w.pickPanel()->height());
+        QCOMPARE(w.gridRows().patient, expected.patient);
+        QCOMPARE(w.gridRows().diagnosis, expected.diagnosis);
+        const int before = spy.size();
+        w.resize(1000, 700 + 3 * 17);
+        QTRY_COMPARE(w.gridRows().patient + w.gridRows().diagnosis, expected.patient + expected.diagnosis + 3);
+        QVERIFY(spy.size() > before);
+    }
+
     void aboutBox()
     {
         TempProgramDir dir;
