@@ -18,6 +18,7 @@
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTimer>
+#include <QScopeGuard>
 #include <QtTest>
 
 namespace {
@@ -244,6 +245,8 @@ private Q_SLOTS:
             launched << c.program;
             return true;
         });
+        const QByteArray oldPath = qgetenv("PATH");
+        auto restorePath = qScopeGuard([&] { qputenv("PATH", oldPath); });
         qputenv("PATH", dir.path().toLocal8Bit()); // an empty folder: nothing to be found
         w.action("ConfigureScreenBlanker")->trigger();
         QCOMPARE(prompter.shown().size(), 2);
