@@ -71,7 +71,7 @@ public:
                      QByteArray::number(qBlue(c)) + ';';
         m_out += "}\r\n";
         writeListTables();
-        m_out += "\\viewkind4\\uc1\\pard";
+        m_out += "\\viewkind4\\uc1";
         m_pendingSpace = true;
         m_state = CharAttrs{};
         writeFrame(m_doc.rootFrame());
