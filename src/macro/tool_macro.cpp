@@ -9,8 +9,7 @@
 
 #include <QFile>
 
-// The program directory's patient and history tables; nullptr while this build has no
-// table reader (a patient is then given with --field and --history).
+// The program directory's patient and history tables (tool_macro_rows.cpp).
 std::unique_ptr<MacroRowSource> openProgramDirRows();
 
 namespace {
@@ -118,9 +117,6 @@ int runMacro(const QStringList& args, QTextStream& out, QTextStream& err)
     }
     if (patientId) {
         auto rows = openProgramDirRows();
-        if (!rows)
-            throw MedrovaError(QStringLiteral("Reading the patient tables is not available in this build; "
-                                              "give the patient with --field and --history"));
         const auto p = rows->patient(*patientId);
         if (!p)
             throw MedrovaError(QStringLiteral("No patient with ID %1").arg(*patientId));
@@ -163,8 +159,3 @@ const ToolCommandRegistration registration({QStringLiteral("macro"),
                                             macroCommand});
 
 } // namespace
-
-std::unique_ptr<MacroRowSource> openProgramDirRows()
-{
-    return nullptr;
-}

@@ -1,6 +1,7 @@
 // medrova-tool macro run: scripted picks and answers in, note text and messages out.
 
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -11,10 +12,10 @@ struct ToolRun {
     QString err;
 };
 
-ToolRun tool(const QStringList& args)
+ToolRun tool(const QStringList& args, const QStringList& before = {})
 {
     QProcess p;
-    p.start(QStringLiteral(MEDROVA_TOOL_PATH), QStringList{QStringLiteral("macro"), QStringLiteral("run")} + args);
+    p.start(QStringLiteral(MEDROVA_TOOL_PATH), before + QStringList{QStringLiteral("macro"), QStringLiteral("run")} + args);
     p.waitForFinished(20000);
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
@@ -55,6 +56,35 @@ private Q_SLOTS:
         const ToolRun r = tool(args);
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, out);
+    }
+
+    void patientFromTheProgramDirectory()
+    {
+        QTemporaryDir dir;
+        const auto write = [&](const QString& name, const QByteArray& json) {
+            QFile f(dir.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(json);
+        };
+        write(QStringLiteral("p.json"),
+              R"({"fields":[{"name":"LastName","type":"String","size":30},{"name":"FirstName","type":"String","size":30},
+                 {"name":"DateOfBirth","type":"Date"},{"name":"Sex","type":"String","size":6},{"name":"ID","type":"Integer"}],
+                 "rows":[{"LastName":"MCDONALD","FirstName":"ann","DateOfBirth":"1980-03-10","Sex":"F","ID":7}]})");
+        write(QStringLiteral("h.json"),
+              R"({"fields":[{"name":"ID","type":"Integer"},{"name":"FHx","type":"Memo"}],"rows":[{"ID":7,"FHx":"gout"}]})");
+        QCOMPARE(QProcess::execute(QStringLiteral(MEDROVA_TOOL_PATH),
+                                   {"table", "create", dir.filePath("p.json"), dir.filePath("Patient.bin"), "--compressed"}),
+                 0);
+        QCOMPARE(QProcess::execute(QStringLiteral(MEDROVA_TOOL_PATH),
+                                   {"table", "create", dir.filePath("h.json"), dir.filePath("PtHistory.bin")}),
+                 0);
+        const QStringList at = {"--dir", dir.path()};
+        ToolRun r = tool({"--patient", "7", "--date", "2024-06-15", "{LastNameProper}{FirstNameProper}, {Age}, {FHx}"}, at);
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out, QStringLiteral("McDonald Ann, 44 year old, gout\n"));
+        r = tool({"--patient", "8", "x"}, at);
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.err, QStringLiteral("No patient with ID 8\n"));
     }
 
     void badArguments_data()
