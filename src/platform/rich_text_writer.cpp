@@ -441,17 +441,7 @@ private:
                 const QTextTableCell cell = table->cellAt(r, c);
                 if (cell.row() == r && cell.column() == c) {
                     bool first = true;
-                    for (auto it = cell.begin(); !it.atEnd(); ++it) {
-                        if (QTextFrame* child = it.currentFrame()) {
-                            writeCellFrame(child, first);
-                            continue;
-                        }
-                        if (!first)
-                            m_out += "\\par\r\n";
-                        writeBlockFormat(it.currentBlock(), true);
-                        writeBlockText(it.currentBlock());
-                        first = false;
-                    }
+                    writeCellContent(cell.begin(), first);
                     if (first)
                         m_out += "\\pard\\intbl";
                 } else {
@@ -467,11 +457,12 @@ private:
         m_pendingSpace = true;
     }
 
-    void writeCellFrame(QTextFrame* frame, bool& first)
+    // A nested frame inside a cell is flattened into the cell's paragraphs.
+    void writeCellContent(QTextFrame::iterator it, bool& first)
     {
-        for (auto it = frame->begin(); !it.atEnd(); ++it) {
+        for (; !it.atEnd(); ++it) {
             if (QTextFrame* child = it.currentFrame()) {
-                writeCellFrame(child, first);
+                writeCellContent(child->begin(), first);
                 continue;
             }
             if (!first)
