@@ -1,12 +1,13 @@
 #include "app/application.h"
 #include "app/main_window.h"
 #include "app/splash_window.h"
-#include "macro/pick_list_dialog.h"
 #include "platform/crash_reporter.h"
+#include "platform/errors.h"
 #include "platform/program_dir.h"
 #include "platform/prompter.h"
 #include "platform/qt_printers.h"
 #include "platform/qt_prompter.h"
+#include "store/data_module.h"
 
 #include <QDir>
 #include <cstdio>
@@ -52,18 +53,34 @@ int main(int argc, char** argv)
     auto* splash = new TFormSplash;
     splash->show();
     QCoreApplication::processEvents();
-    // The tables are opened here; the splash closes as the last act of loading them.
-    splash->close();
+    // The data module opens the tables; the splash closes as the last act of loading them.
+    TDataModule1 dataModule;
+    QObject::connect(&dataModule, &TDataModule1::startUpFinished, splash, &QWidget::close);
+    try {
+        dataModule.startUp();
+    } catch (const MedrovaError& e) {
+        splash->close();
+        prompter.error(e.text());
+        delete splash;
+        Prompter::install(nullptr);
+        PrinterList::install(nullptr);
+        return 1;
+    }
     delete splash;
 
     mainForm.SetupProgram();
+    // The panes, the note tabs and the long-lived macro windows over the opened tables.
+    mainForm.attachDataModule(dataModule);
     QCoreApplication::processEvents();
-
-    // Long-lived windows, created once and hidden between uses.
-    TDlgMenu pickList(&mainForm);
 
     mainForm.showMaximized();
     const int rc = app.exec();
+    // The tables are written as the data module goes.
+    try {
+        dataModule.shutDown();
+    } catch (const MedrovaError& e) {
+        prompter.error(e.text());
+    }
     Prompter::install(nullptr);
     PrinterList::install(nullptr);
     return rc;

@@ -4,10 +4,15 @@
 #include "app/choose_date_dialog.h"
 #include "app/help_topics.h"
 #include "app/help_window.h"
+#include "app/macro_commands.h"
 #include "app/single_instance.h"
+#include "macro/insert_entries.h"
+#include "notes/note_tabs.h"
+#include "platform/note_editor.h"
 #include "platform/clock.h"
 #include "platform/errors.h"
 #include "platform/prompter.h"
+#include "store/data_module.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -21,6 +26,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
@@ -255,16 +261,8 @@ void TMainForm::buildMenus()
     QMenu* insert = addMenu(nullptr, QStringLiteral("InsertMenu"), QStringLiteral("&Insert"), NoteArea);
     addCommand(insert, QStringLiteral("EditInsertMenu"), QStringLiteral("Edit Insert Menu"), {}, {}, NoteArea);
     insert->addSeparator();
-    addCommand(insert, QStringLiteral("AgeSex1"), QStringLiteral("{Age} {Sex}"), {}, {}, NoteArea);
-    addCommand(insert, QStringLiteral("Allergies1"), QStringLiteral("Allergies"), {}, {}, NoteArea);
-    addCommand(insert, QStringLiteral("ChronicMedList1"), QStringLiteral("Chronic Med List"), QStringLiteral("Ctrl+Alt+M"), {}, NoteArea);
-    addCommand(insert, QStringLiteral("TodaysDate1"), QStringLiteral("Default Date"), QStringLiteral("Ctrl+Alt+T"), {}, NoteArea);
-    addCommand(insert, QStringLiteral("FirstLine1"), QStringLiteral("First Line"), QStringLiteral("Ctrl+Alt+F"), {}, NoteArea);
-    addCommand(insert, QStringLiteral("FirstNameProper1"), QStringLiteral("{FirstNameProper}"), {}, {}, NoteArea);
-    addCommand(insert, QStringLiteral("Interval1"), QStringLiteral("{Interval}"), QStringLiteral("Ctrl+Alt+I"), {}, NoteArea);
-    addCommand(insert, QStringLiteral("PMHx1"), QStringLiteral("PMHx"), QStringLiteral("Ctrl+Alt+P"), {}, NoteArea);
-    addCommand(insert, QStringLiteral("PMHxFHxSHxfromdata1"), QStringLiteral("PMHx, FHx, SHx"), {}, {}, NoteArea);
-    addCommand(insert, QStringLiteral("SurgicalandHospitalizationHistory1"), QStringLiteral("Surg-Hosp Hx"), {}, {}, NoteArea);
+    for (const InsertEntry& e : builtInInsertEntries())
+        addCommand(insert, QString::fromLatin1(e.name), e.caption, e.shortcut, {}, NoteArea);
     insert->addSeparator();
 
     addMenu(nullptr, QStringLiteral("UsersMenu"), QStringLiteral("Users"), 0);
@@ -454,6 +452,33 @@ void TMainForm::setActiveNote(bool open, const QString& fileName)
     SetCaptions();
 }
 
+void TMainForm::attachDataModule(TDataModule1& dm)
+{
+    m_dm = &dm;
+    m_tabs = new TNoteTabs(*this, dm);
+    QAction* newNote = action(QStringLiteral("NewNote"));
+    newNote->setEnabled(true);
+    connect(newNote, &QAction::triggered, m_tabs, &TNoteTabs::FileNewCmdExecute);
+    QAction* close = action(QStringLiteral("CloseActiveTab"));
+    close->setEnabled(true);
+    connect(close, &QAction::triggered, m_tabs, &TNoteTabs::CloseActiveWindowExecute);
+
+    // The macro buttons sit under the presentation list.
+    auto* buttons = new QWidget;
+    buttons->setObjectName(QStringLiteral("MacroButtons"));
+    buttons->setProperty(HelpProperty, HelpContext::WritingMacros);
+    auto* row = new QHBoxLayout(buttons);
+    row->setContentsMargins(0, 0, 0, 0);
+    m_runMacro = new QPushButton(QStringLiteral("&Run Macro"), buttons);
+    m_runMacro->setObjectName(QStringLiteral("BtnRunMacro"));
+    m_runMacroPart = new QPushButton(QStringLiteral("Run Macro Part"), buttons);
+    m_runMacroPart->setObjectName(QStringLiteral("BtnRunMacroPart"));
+    row->addWidget(m_runMacro);
+    row->addWidget(m_runMacroPart);
+    m_macros = new TMacroCommands(*this, dm, *m_tabs, m_runMacro, m_runMacroPart);
+    addToPickPanel(buttons);
+}
+
 QAction* TMainForm::action(const QString& name) const { return m_actions.value(name); }
 QMenu* TMainForm::menu(const QString& name) const { return m_menus.value(name); }
 
@@ -637,16 +662,56 @@ void TMainForm::AboutClick()
     about.exec();
 }
 
+bool TMainForm::closeTabsForShutdown()
+{
+    if (!m_dm || !m_tabs)
+        return true;
+    Table& patients = m_dm->kbmTablePatient();
+    patients.setFiltered(false);
+    patients.refresh();
+    Table& dx = m_dm->kbmTableDx();
+    dx.disableControls();
+    dx.setFiltered(false);
+    m_tabs->setTabChangeAttached(false);
+    while (m_tabs->count() > 0) {
+        m_tabs->SynchToActiveTab();
+        setActiveEditor(m_tabs->editorAt(m_tabs->activeIndex()));
+        m_noteOpen = true;
+        m_noteFile = m_tabs->OpenNoteFiles().value(m_tabs->activeIndex());
+        SetCaptions();
+        QCoreApplication::processEvents();
+        m_tabs->saveQuestionCancelled = false;
+        m_tabs->CheckFileSave();
+        if (m_tabs->saveQuestionCancelled) {
+            m_tabs->saveQuestionCancelled = false;
+            m_tabs->setTabChangeAttached(true);
+            m_tabs->macroRunFlag = false;
+            dx.enableControls();
+            return false;
+        }
+        const QString entry = m_tabs->closeActiveForShutdown();
+        if (!entry.isEmpty())
+            m_recent.add(entry);
+    }
+    m_tabs->setTabChangeAttached(true);
+    dx.enableControls();
+    return true;
+}
+
 bool TMainForm::FormClose()
 {
     m_closing = true;
     m_timer->stop();
+    if (!closeTabsForShutdown())
+        return false;
     // Recent files are the one thing shutdown writes besides the backup date.
     try {
         m_recent.save();
     } catch (const MedrovaError& e) {
         Prompter::current().warning(e.text());
     }
+    if (m_tabs)
+        m_tabs->vgPageControl1Change();
     m_noteOpen = false;
     SetCaptions();
     return true;

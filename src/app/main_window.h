@@ -24,10 +24,14 @@ class QMenu;
 class QStatusBar;
 class QTabWidget;
 
+class QPushButton;
 class QTimer;
 class QToolBar;
 class QVBoxLayout;
 class SingleInstance;
+class TDataModule1;
+class TMacroCommands;
+class TNoteTabs;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -45,6 +49,14 @@ public:
     void SetupProgram();
     // Refreshes the window caption from the active note.
     void SetCaptions();
+    // Builds the note tabs, the panes and the macro commands over the opened tables; called
+    // once by the start-up sequence after the data module has opened them.
+    void attachDataModule(TDataModule1& dm);
+    TDataModule1* dataModule() const { return m_dm; }
+    TNoteTabs* noteTabControl() const { return m_tabs; }
+    TMacroCommands* macroCommands() const { return m_macros; }
+    QPushButton* runMacroButton() const { return m_runMacro; }
+    QPushButton* runMacroPartButton() const { return m_runMacroPart; }
 
     // Run-time state.
     QString currentUser() const { return m_user; }
@@ -126,7 +138,14 @@ private:
     void TimerUpdateStatusBar();
     void writeOption(const std::function<void()>& write);
 
+    bool closeTabsForShutdown();
+
     std::unique_ptr<SingleInstance> m_instance;
+    TDataModule1* m_dm = nullptr;
+    TNoteTabs* m_tabs = nullptr;
+    TMacroCommands* m_macros = nullptr;
+    QPushButton* m_runMacro = nullptr;
+    QPushButton* m_runMacroPart = nullptr;
     QString m_user;
     MainOptions m_options;
     DefaultNoteDate m_noteDate;

@@ -2,6 +2,7 @@
 // table files are only read: a dry run never repairs, rotates or rewrites them.
 
 #include "macro/dry_run.h"
+#include "macro/table_rows.h"
 #include "platform/errors.h"
 #include "platform/program_dir.h"
 #include "store/data_module.h"
@@ -46,10 +47,7 @@ private:
     {
         if (!t.locate({QStringLiteral("ID")}, {id}))
             return std::nullopt;
-        MacroRow r;
-        for (const FieldDef& f : t.fieldDefs())
-            r.fields[f.name] = t.value(f.name);
-        return r;
+        return macroRowOf(t);
     }
     std::unique_ptr<Table> m_patient;
     std::unique_ptr<Table> m_history;

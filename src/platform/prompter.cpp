@@ -14,12 +14,25 @@ QString messageTypeName(MessageType type)
     return QString();
 }
 
+Answer firstButton(Buttons buttons)
+{
+    switch (buttons) {
+    case Buttons::Ok:
+    case Buttons::OkCancel: return Answer::Ok;
+    case Buttons::NoCancel: return Answer::No;
+    case Buttons::YesNo:
+    case Buttons::YesNoCancel:
+    case Buttons::YesCancel: return Answer::Yes;
+    }
+    return Answer::Ok;
+}
+
 namespace {
 class SilentPrompter final : public Prompter {
 public:
     Answer message(MessageType, Buttons buttons, const QString&, const QString&) override
     {
-        return (buttons == Buttons::Ok || buttons == Buttons::OkCancel) ? Answer::Ok : Answer::Yes;
+        return firstButton(buttons);
     }
     std::optional<QString> inputBox(const QString&, const QString&, const QString&) override
     {

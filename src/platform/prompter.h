@@ -8,10 +8,12 @@
 #include <optional>
 
 enum class MessageType { Warning, Error, Information, Confirmation, Plain };
-enum class Buttons { Ok, YesNo, YesNoCancel, OkCancel };
+enum class Buttons { Ok, YesNo, YesNoCancel, OkCancel, YesCancel, NoCancel };
 enum class Answer { Ok, Yes, No, Cancel };
 
 QString messageTypeName(MessageType type); // "warning", "error", "information", "confirmation", "plain"
+// The answer of a box's first button (what a box answers when nobody is there to ask).
+Answer firstButton(Buttons buttons);
 
 struct FileDialogRequest {
     QString caption;

@@ -28,6 +28,8 @@ Answer QtPrompter::message(MessageType type, Buttons buttons, const QString& tex
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case Buttons::YesCancel: box.setStandardButtons(QMessageBox::Yes | QMessageBox::Cancel); break;
+    case Buttons::NoCancel: box.setStandardButtons(QMessageBox::No | QMessageBox::Cancel); break;
     }
     switch (box.exec()) {
     case QMessageBox::Yes: return Answer::Yes;
@@ -36,7 +38,8 @@ Answer QtPrompter::message(MessageType type, Buttons buttons, const QString& tex
     case QMessageBox::Ok: return Answer::Ok;
     default:
         // The close box: Cancel where there is one, else the negative answer.
-        if (buttons == Buttons::YesNoCancel || buttons == Buttons::OkCancel)
+        if (buttons == Buttons::YesNoCancel || buttons == Buttons::OkCancel || buttons == Buttons::YesCancel
+            || buttons == Buttons::NoCancel)
             return Answer::Cancel;
         return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
     }

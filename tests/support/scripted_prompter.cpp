@@ -13,7 +13,7 @@ Answer ScriptedPrompter::message(MessageType type, Buttons buttons, const QStrin
     m_shown.append({type, buttons, text});
     if (!m_answers.isEmpty())
         return m_answers.dequeue();
-    return (buttons == Buttons::Ok || buttons == Buttons::OkCancel) ? Answer::Ok : Answer::Yes;
+    return firstButton(buttons);
 }
 
 std::optional<QString> ScriptedPrompter::nextText()
