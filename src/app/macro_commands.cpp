@@ -126,7 +126,9 @@ void TMacroCommands::BtnRunMacroPartClick()
     const QString user = m_form.currentUser();
     bool ok = false;
     const int size = IniReadText(user, QStringLiteral("FontSize"), QStringLiteral("12")).toInt(&ok);
-    const QString caption = m_diagnosisName ? m_diagnosisName() : dx.text(QStringLiteral("Dx"));
+    // The finder shows the current presentation's name; the row itself is the sure source, as
+    // the finder is emptied by "." and by a click in the list.
+    const QString caption = dx.text(QStringLiteral("Dx"));
     m_pasteForm->NewMacroPage(caption, dx.isEmpty() ? QString() : dx.text(QStringLiteral("Macro")),
                               IniReadText(user, QStringLiteral("FontName"), QStringLiteral("Arial")), ok ? size : 12);
     m_pasteForm->show();

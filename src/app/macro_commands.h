@@ -29,8 +29,6 @@ public:
 
     // The patient pane's navigator, disabled while a run that disables controls is going on.
     void setNavigatorEnabler(std::function<void(bool)> enable) { m_navigator = std::move(enable); }
-    // The presentation finder's text, the caption of a macro page.
-    void setDiagnosisNameReader(std::function<QString()> read) { m_diagnosisName = std::move(read); }
 
     bool MacroRunning() const;
     MacroRunner& runner() const { return *m_runner; }
@@ -80,5 +78,4 @@ private:
     TDlgMenu* m_pickList = nullptr;
     TPasteMacroForm* m_pasteForm = nullptr;
     std::function<void(bool)> m_navigator;
-    std::function<QString()> m_diagnosisName;
 };

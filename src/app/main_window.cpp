@@ -7,7 +7,9 @@
 #include "app/macro_commands.h"
 #include "app/single_instance.h"
 #include "macro/insert_entries.h"
+#include "library/diagnosis_pane.h"
 #include "notes/note_tabs.h"
+#include "notes/patient_pane.h"
 #include "platform/note_editor.h"
 #include "platform/clock.h"
 #include "platform/errors.h"
@@ -24,6 +26,8 @@
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
@@ -165,6 +169,10 @@ TMainForm::~TMainForm()
 {
     if (qApp)
         qApp->removeEventFilter(m_hints);
+    // The controllers watch the tab widget and the panes; they go before the widgets do, so no
+    // signal or event sent while the widgets are torn down reaches a half-destroyed window.
+    delete m_macros;
+    delete m_tabs;
 }
 
 bool TMainForm::isPrimaryInstance() const { return m_instance->isPrimary(); }
@@ -324,10 +332,10 @@ void TMainForm::buildMenus()
     checkable(security, QStringLiteral("PtDataEncryptedMenu"), QStringLiteral("Patient Data Encrypted"), 0,
               &TMainForm::PtDataEncryptedMenuClick);
 
-    QMenu* patient = addMenu(nullptr, QStringLiteral("PatientDataMenu"), QStringLiteral("Patient &Data"), PatientGrid);
-    addCommand(patient, QStringLiteral("ViewAndEdit"), QStringLiteral("View and Edit"), QStringLiteral("Ctrl+D"), {}, PatientGrid);
+    QMenu* patient = addMenu(nullptr, QStringLiteral("PatientDataMenu"), QStringLiteral("Patient &Data"), HelpContext::PatientGrid);
+    addCommand(patient, QStringLiteral("ViewAndEdit"), QStringLiteral("View and Edit"), QStringLiteral("Ctrl+D"), {}, HelpContext::PatientGrid);
     addCommand(patient, QStringLiteral("AddAPatient"), QStringLiteral("Add A Patient"), QStringLiteral("F8"), {}, AddPatient);
-    addCommand(patient, QStringLiteral("PediatricImmunizations"), QStringLiteral("Pediatric Immunizations"), {}, {}, PatientGrid);
+    addCommand(patient, QStringLiteral("PediatricImmunizations"), QStringLiteral("Pediatric Immunizations"), {}, {}, HelpContext::PatientGrid);
 
     QMenu* help = addMenu(nullptr, QStringLiteral("HelpMenu"), QStringLiteral("Help"), Contents);
     QAction* showHelp = addCommand(help, QStringLiteral("ShowHelp"), QStringLiteral("Show &Help"), {}, {}, Contents);
@@ -463,6 +471,22 @@ void TMainForm::attachDataModule(TDataModule1& dm)
     close->setEnabled(true);
     connect(close, &QAction::triggered, m_tabs, &TNoteTabs::CloseActiveWindowExecute);
 
+    // The pick panel: the patient pane above the diagnosis pane, the macro buttons below.
+    m_patientPane = new TPatientPane(dm, m_noteDate);
+    m_dxPane = new TDiagnosisPane(dm);
+    addToPickPanel(m_patientPane, 1);
+    addToPickPanel(m_dxPane, 1);
+    m_dxPane->ComboBoxCatAddStrings();
+    m_dxPane->setPatientFilterHook([&dm] { return dm.kbmTablePatient().filtered(); });
+    connect(m_patientPane, &TPatientPane::hintRequested, this, &TMainForm::setHintText);
+    connect(m_dxPane, &TDiagnosisPane::hintRequested, this, &TMainForm::setHintText);
+    connect(m_patientPane, &TPatientPane::finderReset, m_dxPane, [this] { m_dxPane->setFilterOn(false); });
+    connect(m_patientPane, &TPatientPane::diagnosisFinderRequested, m_dxPane, [this] { m_dxPane->finder()->setFocus(); });
+    connect(m_dxPane, &TDiagnosisPane::enterPressed, m_patientPane, [this] { m_patientPane->finder()->setFocus(); });
+    QAction* addPatient = action(QStringLiteral("AddAPatient"));
+    addPatient->setEnabled(true);
+    connect(addPatient, &QAction::triggered, m_patientPane, &TPatientPane::addPatient);
+
     // The macro buttons sit under the presentation list.
     auto* buttons = new QWidget;
     buttons->setObjectName(QStringLiteral("MacroButtons"));
@@ -476,6 +500,13 @@ void TMainForm::attachDataModule(TDataModule1& dm)
     row->addWidget(m_runMacro);
     row->addWidget(m_runMacroPart);
     m_macros = new TMacroCommands(*this, dm, *m_tabs, m_runMacro, m_runMacroPart);
+    m_patientPane->macroRunning = [this] { return m_macros->MacroRunning(); };
+    m_macros->setNavigatorEnabler([this](bool on) {
+        for (auto b : {NavigatorButton::Insert, NavigatorButton::Delete, NavigatorButton::Edit, NavigatorButton::Post,
+                       NavigatorButton::Cancel})
+            if (QWidget* w = m_patientPane->navigatorButton(b))
+                w->setEnabled(on);
+    });
     addToPickPanel(buttons);
 }
 

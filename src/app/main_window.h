@@ -32,6 +32,8 @@ class SingleInstance;
 class TDataModule1;
 class TMacroCommands;
 class TNoteTabs;
+class TPatientPane;
+class TDiagnosisPane;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -57,6 +59,8 @@ public:
     TMacroCommands* macroCommands() const { return m_macros; }
     QPushButton* runMacroButton() const { return m_runMacro; }
     QPushButton* runMacroPartButton() const { return m_runMacroPart; }
+    TPatientPane* patientPane() const { return m_patientPane; }
+    TDiagnosisPane* diagnosisPane() const { return m_dxPane; }
 
     // Run-time state.
     QString currentUser() const { return m_user; }
@@ -144,6 +148,8 @@ private:
     TDataModule1* m_dm = nullptr;
     TNoteTabs* m_tabs = nullptr;
     TMacroCommands* m_macros = nullptr;
+    TPatientPane* m_patientPane = nullptr;
+    TDiagnosisPane* m_dxPane = nullptr;
     QPushButton* m_runMacro = nullptr;
     QPushButton* m_runMacroPart = nullptr;
     QString m_user;
