@@ -501,12 +501,7 @@ void TMainForm::attachDataModule(TDataModule1& dm)
     row->addWidget(m_runMacroPart);
     m_macros = new TMacroCommands(*this, dm, *m_tabs, m_runMacro, m_runMacroPart);
     m_patientPane->macroRunning = [this] { return m_macros->MacroRunning(); };
-    m_macros->setNavigatorEnabler([this](bool on) {
-        for (auto b : {NavigatorButton::Insert, NavigatorButton::Delete, NavigatorButton::Edit, NavigatorButton::Post,
-                       NavigatorButton::Cancel})
-            if (QWidget* w = m_patientPane->navigatorButton(b))
-                w->setEnabled(on);
-    });
+    m_macros->setNavigatorEnabler([this](bool on) { m_patientPane->setNavigatorHeld(!on); });
     addToPickPanel(buttons);
 }
 

@@ -528,7 +528,7 @@ private:
                               QStringLiteral("a few year")},
                              QStringLiteral("a "));
         } else if (p > 6 && (occursInLast(t, QStringLiteral(" for "), 5, true) || occursInLast(t, QStringLiteral("since"), 7))) {
-            items = numbered({QStringLiteral("a few hours"), QStringLiteral("a few days"), QStringLiteral("about a weeks"),
+            items = numbered({QStringLiteral("a few hours"), QStringLiteral("a few days"), QStringLiteral("about a week"),
                               QStringLiteral("a few weeks"), QStringLiteral("a few months"), QStringLiteral("about a year"),
                               QStringLiteral("a few years"), QStringLiteral("many")},
                              QString());

@@ -834,7 +834,14 @@ void TPatientPane::updateNavigator()
 {
     const Table& t = table();
     for (int i = 0; i < 5; ++i)
-        m_nav[i]->setEnabled(PatientActions::navigatorEnabled(NavigatorButton(i), t.state(), t.isEmpty()));
+        m_nav[i]->setEnabled(!m_navigatorHeld &&
+                             PatientActions::navigatorEnabled(NavigatorButton(i), t.state(), t.isEmpty()));
+}
+
+void TPatientPane::setNavigatorHeld(bool held)
+{
+    m_navigatorHeld = held;
+    updateNavigator();
 }
 
 void TPatientPane::sexChosen(const QString& code)

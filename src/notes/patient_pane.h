@@ -100,6 +100,9 @@ public:
     QRadioButton* maleButton() const { return m_male; }
     QRadioButton* femaleButton() const { return m_female; }
     QToolButton* navigatorButton(NavigatorButton button) const;
+    // A running macro holds the navigator off; released, each button follows the register's
+    // state again (Post and Cancel only while a row is edited).
+    void setNavigatorHeld(bool held);
     QLabel* lastNameLabel() const { return m_lastLabel; }
     QLabel* firstNameLabel() const { return m_firstLabel; }
 
@@ -137,6 +140,7 @@ private:
     QLabel* m_lastLabel = nullptr;
     QLabel* m_firstLabel = nullptr;
     QToolButton* m_nav[5] = {};
+    bool m_navigatorHeld = false;
     QGroupBox* m_sexGroup = nullptr;
     QRadioButton* m_male = nullptr;
     QRadioButton* m_female = nullptr;

@@ -1,8 +1,10 @@
+#include <QToolButton>
 #include "app/macro_commands.h"
 #include "macro/macro_runner.h"
 #include "macro/paste_macro_form.h"
 #include "macro/pick_list_dialog.h"
 #include "notes/note_tabs.h"
+#include "notes/patient_pane.h"
 #include "platform/clock.h"
 #include "platform/dates.h"
 #include "platform/note_editor.h"
@@ -41,6 +43,9 @@ private Q_SLOTS:
         QVERIFY(!f.form->action("AddAPatient")->isEnabled());
         QVERIFY(!f.form->statusTimerEnabled());
         QVERIFY(f.form->noteTabControl()->macroRunFlag);
+        TPatientPane& pane = *f.form->patientPane();
+        QVERIFY(!pane.navigatorButton(NavigatorButton::Insert)->isEnabled());
+        QVERIFY(!pane.navigatorButton(NavigatorButton::Edit)->isEnabled());
         Q_EMIT m.pickList().actionChosen(PickAction::doubleClick(0, {0}));
         waitForRun(m);
         NoteEditor* editor = f.form->noteTabControl()->editorAt(0);
@@ -50,6 +55,11 @@ private Q_SLOTS:
         QVERIFY(f.form->menu("InsertMenu")->isEnabled());
         QVERIFY(f.form->action("AddAPatient")->isEnabled());
         QVERIFY(f.form->statusTimerEnabled());
+        // The navigator follows the register again: nothing is being edited, so no Post.
+        QVERIFY(pane.navigatorButton(NavigatorButton::Insert)->isEnabled());
+        QVERIFY(pane.navigatorButton(NavigatorButton::Edit)->isEnabled());
+        QVERIFY(!pane.navigatorButton(NavigatorButton::Post)->isEnabled());
+        QVERIFY(!pane.navigatorButton(NavigatorButton::Cancel)->isEnabled());
     }
 
     void runMacroWithoutPresentations()

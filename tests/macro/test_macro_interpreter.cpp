@@ -290,18 +290,18 @@ void TestMacroInterpreter::lists_data()
                        units}
         << "started 2 weeks ago";
     QTest::newRow("interval rule D plain for") << "{Interval} ago" << "pain for " << Fields{} << QStringList{"6"}
-                                               << QStringList{"a few hours|a few days|about a weeks|a few weeks|a few "
+                                               << QStringList{"a few hours|a few days|about a week|a few weeks|a few "
                                                               "months|about a year|a few years|many|1|2|3|4|5|6|7|8|9|"
                                                               "10|11|12"}
                                                << "pain for about a year ago";
     QTest::newRow("interval many shows units") << "{Interval}" << "pain for " << Fields{} << QStringList{"8", "10"}
-                                               << QStringList{"a few hours|a few days|about a weeks|a few weeks|a few "
+                                               << QStringList{"a few hours|a few days|about a week|a few weeks|a few "
                                                               "months|about a year|a few years|many|1|2|3|4|5|6|7|8|9|"
                                                               "10|11|12",
                                                               units}
                                                << "pain for many years";
     QTest::newRow("interval skip still shows units") << "{Interval}" << "pain for " << Fields{} << QStringList{"skip", "skip"}
-                                                     << QStringList{"a few hours|a few days|about a weeks|a few weeks|a "
+                                                     << QStringList{"a few hours|a few days|about a week|a few weeks|a "
                                                                     "few months|about a year|a few years|many|1|2|3|4|5|"
                                                                     "6|7|8|9|10|11|12",
                                                                     units}
