@@ -271,6 +271,7 @@ void TDataModule1::startUp()
     }
     ensureIndex(*m_dx, IndexDef::make(QStringLiteral("DXIndex"), QStringLiteral("Dx"), true));
     m_dx->setActiveIndex(QStringLiteral("DXIndex"));
+    m_dx->first(); // the list opens at its first presentation by name, not the file's first row
 
     const QString insertsFile = ProgramDir::file(QStringLiteral("Inserts.bin"));
     m_inserts->setFileName(insertsFile);

@@ -21,6 +21,7 @@ struct Presentation {
 struct Library {
     QStringList categories;
     QList<Presentation> presentations;
+    QString opensAt; // the presentation current right after start-up
 };
 
 Library loadLibrary()
@@ -31,6 +32,7 @@ Library loadLibrary()
     TDataModule1 dm;
     dm.startUp();
     Library lib;
+    lib.opensAt = dm.kbmTableDx().text("Dx");
     Table& cat = dm.kbmTableCategory();
     for (cat.first(); !cat.eof() && !cat.isEmpty(); cat.next()) {
         lib.categories << cat.text("CATEGORY");
@@ -82,6 +84,7 @@ private Q_SLOTS:
         std::stable_sort(sorted.begin(), sorted.end(),
                          [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
         QCOMPARE(names, sorted);
+        QCOMPARE(m_lib.opensAt, names.first());
         // The program directory of the build has the same files a fresh start opens.
         QCOMPARE(readAll(MEDROVA_BIN_DIR "/Category.bin"), readAll(MEDROVA_STARTER_DIR "/Category.bin"));
         QVERIFY(QFile::exists(MEDROVA_BIN_DIR "/Dx.dxm"));
