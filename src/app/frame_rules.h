@@ -18,13 +18,20 @@ QString nextPickPanelCaption(const QString& caption);
 QString capsLockText(bool on); // "Caps On" / "Caps Off"
 QString numLockText(bool on);  // "Num ON" / "Num Off"
 
-// Rows of 17 pixels that the pick panel has beyond its 412-pixel design height, split
-// between the patient grid (the odd row) and the diagnosis grid.
+// Rows of 17 pixels that the pick panel has beyond its design height, split between the
+// patient grid (the odd row) and the diagnosis grid. The design height is the panel's height
+// with both grids at their design heights (412 pixels in the classic layout).
 struct GridRows {
     int patient = 0;
     int diagnosis = 0;
 };
-GridRows extraGridRows(int pickPanelHeight);
+GridRows extraGridRows(int pickPanelHeight, int designHeight = 412);
+// A grid's height for its design height and its extra rows (negative rows shrink it), never
+// less than a header and one row.
+int gridHeight(int designHeight, int extraRows);
+int smallestGridHeight(int designHeight);
+// The smallest pick panel whose contents still fit once the grids have shrunk by whole rows.
+int smallestPickPanelHeight(int designHeight, int patientGridHeight, int diagnosisGridHeight);
 
 // Days from the last backup through today, both counted, never below 0.
 int daysSinceBackup(const QDate& lastBackup, const QDate& today);

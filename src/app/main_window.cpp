@@ -35,6 +35,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
@@ -43,6 +44,9 @@
 
 namespace {
 constexpr int PickPanelWidth = 290;
+// Design heights of the two grids of the pick panel: a header and five rows, a header and eight.
+constexpr int PatientGridDesignHeight = 110;
+constexpr int DiagnosisGridDesignHeight = 160;
 constexpr int TooltipMs = 3500;
 const char* const HintProperty = "hint";       // the hint text exactly as specified
 const char* const HelpProperty = "helpContext"; // F1 context number
@@ -474,8 +478,8 @@ void TMainForm::attachDataModule(TDataModule1& dm)
     // The pick panel: the patient pane above the diagnosis pane, the macro buttons below.
     m_patientPane = new TPatientPane(dm, m_noteDate);
     m_dxPane = new TDiagnosisPane(dm);
-    addToPickPanel(m_patientPane, 1);
-    addToPickPanel(m_dxPane, 1);
+    addToPickPanel(m_patientPane);
+    addToPickPanel(m_dxPane);
     m_dxPane->ComboBoxCatAddStrings();
     m_dxPane->setPatientFilterHook([&dm] { return dm.kbmTablePatient().filtered(); });
     connect(m_patientPane, &TPatientPane::hintRequested, this, &TMainForm::setHintText);
@@ -502,7 +506,25 @@ void TMainForm::attachDataModule(TDataModule1& dm)
     m_macros = new TMacroCommands(*this, dm, *m_tabs, m_runMacro, m_runMacroPart);
     m_patientPane->macroRunning = [this] { return m_macros->MacroRunning(); };
     m_macros->setNavigatorEnabler([this](bool on) { m_patientPane->setNavigatorHeld(!on); });
+    m_pickLayout->addStretch(1); // what is left below a whole row of the grids
     addToPickPanel(buttons);
+
+    // The grids grow and shrink by whole rows with the pick panel, the patient grid first.
+    m_patientPane->grid()->setFixedHeight(PatientGridDesignHeight);
+    m_dxPane->grid()->setFixedHeight(DiagnosisGridDesignHeight);
+    m_pickDesignHeight = m_pickLayout->sizeHint().height();
+    // The panel follows the window rather than its contents, down to where both grids are at a
+    // header and one row.
+    m_pickLayout->setSizeConstraint(QLayout::SetNoConstraint);
+    m_pickPanel->setSizePolicy(m_pickPanel->sizePolicy().horizontalPolicy(), QSizePolicy::Ignored);
+    m_pickPanel->setMinimumHeight(
+        FrameRules::smallestPickPanelHeight(m_pickDesignHeight, PatientGridDesignHeight, DiagnosisGridDesignHeight));
+    connect(this, &TMainForm::gridRowsChanged, this, [this](FrameRules::GridRows rows) {
+        m_patientPane->grid()->setFixedHeight(FrameRules::gridHeight(PatientGridDesignHeight, rows.patient));
+        m_dxPane->grid()->setFixedHeight(FrameRules::gridHeight(DiagnosisGridDesignHeight, rows.diagnosis));
+    });
+    m_rows = {};
+    applySizeRule();
 }
 
 QAction* TMainForm::action(const QString& name) const { return m_actions.value(name); }
@@ -765,7 +787,7 @@ void TMainForm::applySizeRule()
         const QRect work = s->availableGeometry();
         setMaximumSize(work.width(), work.height() + 2);
     }
-    const FrameRules::GridRows rows = FrameRules::extraGridRows(m_pickPanel->height());
+    const FrameRules::GridRows rows = FrameRules::extraGridRows(m_pickPanel->height(), m_pickDesignHeight);
     if (rows.patient != m_rows.patient || rows.diagnosis != m_rows.diagnosis) {
         m_rows = rows;
         Q_EMIT gridRowsChanged(rows);

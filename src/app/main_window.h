@@ -172,6 +172,7 @@ private:
     QAction* m_queueSeparator = nullptr;
     QTimer* m_timer = nullptr;
     FrameRules::GridRows m_rows;
+    int m_pickDesignHeight = 412; // the pick panel's height with both grids at their design heights
     std::function<KeyLockState()> m_keyLocks;
     std::function<bool(const ShellCommand&)> m_launch;
     class HintFilter* m_hints = nullptr;

@@ -198,8 +198,7 @@ void DiagnosisPaneLogic::cancelDialog()
 
 bool DiagnosisPaneLogic::deleteCurrent(const QString& finderText)
 {
-    // The message interface has no Yes/Cancel pair; No stands for Cancel here.
-    if (Prompter::current().message(MessageType::Confirmation, Buttons::YesNo, deleteQuestion(finderText)) !=
+    if (Prompter::current().message(MessageType::Confirmation, Buttons::YesCancel, deleteQuestion(finderText)) !=
         Answer::Yes)
         return false;
     Table& t = dx();

@@ -126,6 +126,18 @@ private Q_SLOTS:
         QCOMPARE(r.diagnosis, diagnosis);
     }
 
+    void gridHeights()
+    {
+        // Our own layout's design height stands in for the classic 412 pixels.
+        QCOMPARE(FrameRules::extraGridRows(600 + 3 * 17, 600).patient, 2);
+        QCOMPARE(FrameRules::gridHeight(120, 2), 154);
+        QCOMPARE(FrameRules::gridHeight(120, -3), 69);
+        QCOMPARE(FrameRules::gridHeight(120, -10), 40); // a header and one row stay
+        QCOMPARE(FrameRules::gridHeight(30, -5), 30);
+        // Nine rows fewer take four from each grid (110 - 68 = 42); ten would cut the patient grid.
+        QCOMPARE(FrameRules::smallestPickPanelHeight(600, 110, 160), 600 - 9 * 17);
+    }
+
     void backupReminder_data()
     {
         QTest::addColumn<QDate>("last");

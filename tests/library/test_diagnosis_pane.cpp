@@ -368,9 +368,10 @@ private Q_SLOTS:
         f.pane->grid()->setFocus();
         QCOMPARE(finder->text(), QString("URI"));
 
-        f.prompter.queueAnswer(Answer::No);
+        f.prompter.queueAnswer(Answer::Cancel);
         f.pane->DeleteDxActionExecute();
         QCOMPARE(f.prompter.shown().last().text, QString("Are you sure you want to delete Dx URI?"));
+        QCOMPARE(f.prompter.shown().last().buttons, Buttons::YesCancel);
         QCOMPARE(f.prompter.shown().last().type, MessageType::Confirmation);
         QCOMPARE(listed(f.dx()).size(), kLibrary.size());
 

@@ -1,6 +1,7 @@
-// The visit a physician makes many times a day, through the window the way the hands do it:
-// find the patient by name, open a note, find the presentation, run its macro and answer its
-// lists.
+// The program as a physician uses it. The visit made many times a day, through the window the
+// way the hands do it: find the patient by name, open a note, find the presentation, run its
+// macro and answer its lists. And the pick panel's grids, which grow with the window.
+#include "app/frame_rules.h"
 #include "app/macro_commands.h"
 #include "library/diagnosis_pane.h"
 #include "macro/pick_list_dialog.h"
@@ -13,9 +14,10 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableView>
 #include <QtTest>
 
-class TestTypicalVisit : public QObject {
+class TestRunningProgram : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void findPatientOpenNoteRunMacro()
@@ -72,7 +74,38 @@ private Q_SLOTS:
         QVERIFY(tabs.captionOf(0).endsWith("*"));
         QVERIFY(f.form->runMacroButton()->isEnabled());
     }
+
+    void gridsGrowByWholeRows()
+    {
+        MainWindowFixture f;
+        QWidget* patientGrid = f.form->patientPane()->grid();
+        QWidget* dxGrid = f.form->diagnosisPane()->grid();
+        f.form->resize(1000, 700);
+        QTRY_COMPARE(f.form->height(), 700);
+        QCoreApplication::processEvents();
+        const int patient = patientGrid->height();
+        const int dx = dxGrid->height();
+        const FrameRules::GridRows before = f.form->gridRows();
+
+        // Three rows more: two for the patient grid, one for the presentations.
+        f.form->resize(1000, 700 + 3 * 17);
+        QTRY_COMPARE(f.form->height(), 700 + 3 * 17);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.form->gridRows().patient - before.patient + f.form->gridRows().diagnosis - before.diagnosis, 3);
+        QCOMPARE(patientGrid->height() - patient, 17 * (f.form->gridRows().patient - before.patient));
+        QCOMPARE(dxGrid->height() - dx, 17 * (f.form->gridRows().diagnosis - before.diagnosis));
+        QVERIFY(f.form->gridRows().patient >= f.form->gridRows().diagnosis);
+
+        // As small as it goes: both grids have shrunk, and nothing is cut off.
+        f.form->resize(1000, 100);
+        QTRY_VERIFY(f.form->height() < 700);
+        QCoreApplication::processEvents();
+        QVERIFY(patientGrid->height() < patient && patientGrid->height() >= 40);
+        QVERIFY(dxGrid->height() < dx && dxGrid->height() >= 40);
+        QWidget* buttons = f.form->runMacroButton();
+        QVERIFY(buttons->mapTo(f.form.get(), QPoint(0, buttons->height())).y() <= f.form->height());
+    }
 };
 
-QTEST_MAIN(TestTypicalVisit)
-#include "test_typical_visit.moc"
+QTEST_MAIN(TestRunningProgram)
+#include "test_running_program.moc"
