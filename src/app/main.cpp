@@ -12,6 +12,7 @@
 #include <QDir>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 int main(int argc, char** argv)
 {
@@ -43,7 +44,9 @@ int main(int argc, char** argv)
                                             "written to %1").arg(QDir::toNativeSeparators(pending)));
 
     // Start-up, in its fixed order. The main window runs the single-instance check while it
-    // is created; a second instance has asked the first to come forward and ends here.
+    // is created; a second instance has asked the first to come forward and ends here. The data
+    // module is opened after that check but outlives the window, whose panes show its tables.
+    std::optional<TDataModule1> dataModule;
     TMainForm mainForm;
     if (!mainForm.isPrimaryInstance()) {
         Prompter::install(nullptr);
@@ -54,10 +57,10 @@ int main(int argc, char** argv)
     splash->show();
     QCoreApplication::processEvents();
     // The data module opens the tables; the splash closes as the last act of loading them.
-    TDataModule1 dataModule;
-    QObject::connect(&dataModule, &TDataModule1::startUpFinished, splash, &QWidget::close);
+    dataModule.emplace();
+    QObject::connect(&*dataModule, &TDataModule1::startUpFinished, splash, &QWidget::close);
     try {
-        dataModule.startUp();
+        dataModule->startUp();
     } catch (const MedrovaError& e) {
         splash->close();
         prompter.error(e.text());
@@ -70,14 +73,14 @@ int main(int argc, char** argv)
 
     mainForm.SetupProgram();
     // The panes, the note tabs and the long-lived macro windows over the opened tables.
-    mainForm.attachDataModule(dataModule);
+    mainForm.attachDataModule(*dataModule);
     QCoreApplication::processEvents();
 
     mainForm.showMaximized();
     const int rc = app.exec();
     // The tables are written as the data module goes.
     try {
-        dataModule.shutDown();
+        dataModule->shutDown();
     } catch (const MedrovaError& e) {
         prompter.error(e.text());
     }
