@@ -14,6 +14,20 @@
 #include <QTabWidget>
 #include <QtTest>
 
+namespace {
+// Ann's tab, then Bob's, which is active.
+std::pair<int, int> openTabsOfTwoPatients(MainWindowFixture& f)
+{
+    const int ann = f.addPatient("Smith", "Ann");
+    const int bob = f.addPatient("Jones", "Bob", "M");
+    f.selectPatient(ann);
+    f.form->noteTabControl()->FileNewCmdExecute();
+    f.selectPatient(bob);
+    f.form->noteTabControl()->FileNewCmdExecute();
+    return {ann, bob};
+}
+} // namespace
+
 class TestNoteTabs : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -90,13 +104,8 @@ private Q_SLOTS:
     void tabChangeFollowsRegister()
     {
         MainWindowFixture f;
-        const int ann = f.addPatient("Smith", "Ann");
-        const int bob = f.addPatient("Jones", "Bob", "M");
+        const auto [ann, bob] = openTabsOfTwoPatients(f);
         TNoteTabs& tabs = *f.form->noteTabControl();
-        f.selectPatient(ann);
-        tabs.FileNewCmdExecute();
-        f.selectPatient(bob);
-        tabs.FileNewCmdExecute();
         QTabBar* bar = f.form->noteTabs()->tabBar();
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
         QCOMPARE(tabs.activeIndex(), 0);
@@ -115,13 +124,8 @@ private Q_SLOTS:
     void missingPatientWarns()
     {
         MainWindowFixture f;
-        const int ann = f.addPatient("Smith", "Ann");
-        const int bob = f.addPatient("Jones", "Bob", "M");
+        const auto [ann, bob] = openTabsOfTwoPatients(f);
         TNoteTabs& tabs = *f.form->noteTabControl();
-        f.selectPatient(ann);
-        tabs.FileNewCmdExecute();
-        f.selectPatient(bob);
-        tabs.FileNewCmdExecute();
         f.selectPatient(ann);
         f.dm.kbmTablePatient().deleteRow();
         QTabBar* bar = f.form->noteTabs()->tabBar();
