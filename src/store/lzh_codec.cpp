@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -122,8 +123,22 @@ struct Huffman {
             const unsigned k = ++freq[c];
             int l = c + 1;
             if (k > freq[l]) {
-                while (k > freq[l + 1])
-                    ++l;
+                // The node goes after the last one of lower frequency. The frequencies are
+                // sorted (freq[T] bounds them), and runs of equal ones are long in a young
+                // tree: gallop, then bisect.
+                int lo = l, hi = l + 1, step = 1;
+                while (hi < T && k > freq[hi]) {
+                    lo = hi;
+                    step <<= 1;
+                    hi = std::min(lo + step, T);
+                }
+                while (hi - lo > 1) {
+                    const int m = (lo + hi) / 2;
+                    const bool below = k > freq[m];
+                    lo = below ? m : lo;
+                    hi = below ? hi : m;
+                }
+                l = lo;
                 freq[c] = freq[l];
                 freq[l] = Freq(k);
                 if constexpr (Watch)
@@ -463,6 +478,19 @@ struct Decoder {
         fillTable(s + 1, depth + 1, (prefix << 1) | 1);
     }
 
+    // The starting tree and its table, copied from one built once: memo values are decoded
+    // one by one, and building both each time would cost more than decoding a short value.
+    void reset()
+    {
+        static const Decoder initial = [] {
+            Decoder d;
+            d.huff.start();
+            d.buildTable();
+            return d;
+        }();
+        *this = initial;
+    }
+
     void buildTable()
     {
         for (int i = 0; i < tableNodeCount; ++i)
@@ -485,8 +513,7 @@ struct Decoder {
         // Room for a last match crossing `limit`, plus the slack of 8-byte copies.
         QByteArray result(qsizetype(limit + F + 8), Qt::Uninitialized);
         uint8_t* const out = reinterpret_cast<uint8_t*>(result.data());
-        huff.start();
-        buildTable();
+        reset();
         BitReader in(code, codeSize);
         const qint64 stopBits = (qint64(codeSize) + 8) * 8;
         // The output itself is the sliding window: a match reaches back up to N bytes, and
