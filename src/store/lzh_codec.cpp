@@ -111,14 +111,19 @@ struct Huffman {
     bool watchedChanged = false;
 
     template <bool Watch = false>
-    void update(int c)
+    void update(int c) { updateAt<Watch>(c, prnt[c + T]); }
+
+    // update() for the symbol `c` whose leaf is known to be at `leaf` (prnt[c + T]).
+    template <bool Watch = false>
+    void updateAt(int c, int leaf)
     {
         if (freq[R] == MAX_FREQ) {
             rebuild();
             if constexpr (Watch)
                 watchedChanged = true;
+            leaf = prnt[c + T];
         }
-        c = prnt[c + T];
+        c = leaf;
         do {
             const unsigned k = ++freq[c];
             int l = c + 1;
@@ -456,6 +461,7 @@ struct Decoder {
     // follows the adaptive tree: it is rebuilt when an update moved a node it went through.
     static constexpr int TableBits = 4;
     uint16_t tableNode[1 << TableBits];
+    uint16_t tableLeaf[1 << TableBits]; // the place of the node reached
     uint8_t tableLength[1 << TableBits];
     int16_t tableNodes[2 << TableBits];
     int tableNodeCount = 0;
@@ -470,6 +476,7 @@ struct Decoder {
             const unsigned n = 1u << (TableBits - depth);
             for (unsigned e = from; e < from + n; ++e) {
                 tableNode[e] = uint16_t(s);
+                tableLeaf[e] = uint16_t(node);
                 tableLength[e] = uint8_t(depth);
             }
             return;
@@ -530,16 +537,19 @@ struct Decoder {
                 buildTable();
             const unsigned head = in.peek(TableBits);
             int c = tableNode[head];
+            int leaf = tableLeaf[head];
             in.skip(tableLength[head]);
             while (c < T) {
                 if (in.available() == 0)
                     in.refill();
                 const unsigned b = in.top();
                 in.skip(1);
-                c = huff.son[c + int(b)];
+                leaf = c + int(b);
+                c = huff.son[leaf];
             }
             c -= T;
-            huff.update<true>(c);
+            // The walk ended at the leaf: no need to look its place up again.
+            huff.updateAt<true>(c, leaf);
             if (c < 256) {
                 if (trace)
                     trace->push_back({1, -1, c});
