@@ -50,8 +50,8 @@ const PositionCode& positionCode()
     return pc;
 }
 
-// The adaptive Huffman tree shared by both directions. Entries are 32-bit: narrower ones
-// cost a widening on every step of the tree walks, and the tables fit in L1 either way.
+// The adaptive Huffman tree shared by both directions. Entries are 32-bit (the decoder ran
+// a little faster so than with 16-bit ones; the tables fit in L1 either way).
 using Freq = uint32_t;
 using Node = int32_t;
 struct Huffman {
@@ -203,7 +203,7 @@ private:
 class BitReader {
 public:
     BitReader(const uint8_t* data, qsizetype size) : m_begin(data), m_p(data), m_end(data + size) {}
-    // At least `n` (at most 57) bits in the buffer afterwards.
+    // At least `n` (at most 56) bits in the buffer afterwards.
     void need(int n)
     {
         if (m_count < n)
@@ -457,11 +457,12 @@ struct Encoder {
 struct Decoder {
     Huffman huff;
     // The first TableBits bits of a code looked up at once: the children of the node they
-    // lead to from the root (or the symbol, for a shorter code) and how many bits that took. The table
-    // follows the adaptive tree: it is rebuilt when an update moved a node it went through.
+    // lead to from the root (or the symbol, for a shorter code), that node's place, and how
+    // many bits it took. The table follows the adaptive tree: it is rebuilt when an update
+    // moved a node it went through.
     static constexpr int TableBits = 4;
     uint16_t tableNode[1 << TableBits];
-    uint16_t tableLeaf[1 << TableBits]; // the place of the node reached
+    uint16_t tableLeaf[1 << TableBits];
     uint8_t tableLength[1 << TableBits];
     int16_t tableNodes[2 << TableBits];
     int tableNodeCount = 0;
