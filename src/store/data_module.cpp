@@ -3,6 +3,8 @@
 #include "app/settings_store.h"
 #include "platform/errors.h"
 #include "platform/program_dir.h"
+#include "platform/prompter.h"
+#include "store/background_save.h"
 #include "store/lzh_container.h"
 #include "store/record_rules.h"
 
@@ -52,6 +54,8 @@ TDataModule1::TDataModule1(QObject* parent)
     m_history->setBackupRule(BackupRule::KeepBak);
     m_dx->setBackupRule(BackupRule::KeepBak);
     m_rules = std::make_unique<RecordRules>(*this);
+    m_saver = std::make_unique<BackgroundSave>();
+    connect(m_saver.get(), &BackgroundSave::failed, this, [](const QString& text) { Prompter::current().error(text); });
 }
 
 TDataModule1::~TDataModule1()
@@ -62,6 +66,25 @@ TDataModule1::~TDataModule1()
         } catch (const MedrovaError&) {
         }
     }
+}
+
+void TDataModule1::savePatient()
+{
+    Table& t = *m_patient;
+    QByteArray plain = t.plainStream();
+    if (plain.size() >= m_backgroundFrom) {
+        m_saver->save(t.fileName(), std::move(plain), t.fileForm());
+        return;
+    }
+    // Straight to the file, but after a larger save still being written there.
+    m_saver->wait();
+    Table::saveStream(t.fileName(), plain, t.fileForm());
+}
+
+void TDataModule1::finishSaves()
+{
+    if (std::optional<MedrovaError> failure = m_saver->finish())
+        throw *failure;
 }
 
 void TDataModule1::letEventsRun()
@@ -241,6 +264,7 @@ void TDataModule1::rotateBackups()
 
 void TDataModule1::startUp()
 {
+    m_saver->wait();
     m_started = true;
     m_shutDown = false;
     macroFileFailed = patientDataFailed = false;
@@ -315,6 +339,7 @@ void TDataModule1::shutDown()
                 firstError = e;
         }
     };
+    step([this] { finishSaves(); });
     step([this] {
         Table& t = *m_patient;
         if (!t.isActive() || t.totalRowCount() == 0)

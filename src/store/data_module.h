@@ -7,6 +7,7 @@
 #include <QObject>
 #include <memory>
 
+class BackgroundSave;
 class RecordRules;
 
 // The patient last posted or picked in the finder.
@@ -27,9 +28,22 @@ public:
     // The start-up algorithm in the program directory. Raises the read error when a broken file
     // cannot be repaired from its backup copy.
     void startUp();
-    // Saves the patient (and, when its first row is blank, the Dx) table and closes all five.
-    // Every step runs; the first failure is raised at the end.
+    // Waits for the patient saves still being written, saves the patient (and, when its
+    // first row is blank, the Dx) table and closes all five. Every step runs; the first
+    // failure (a failed patient save not yet reported among them) is raised at the end.
     void shutDown();
+
+    // Saves the patient table after a post or delete. The rows are taken at once; a large
+    // table is then compressed and written on a worker thread while the user goes on, and
+    // a failure of that write is shown with Prompter::current().error() when the event loop
+    // next runs (or raised by finishSaves() / shutDown(), whichever comes first).
+    void savePatient();
+    // Blocks until the patient saves still being written have finished; raises the first
+    // failure among them not yet shown.
+    void finishSaves();
+    // Streams of at least this many bytes are written in the background (default 256 KB;
+    // a smaller table is saved before savePatient() returns, failures raised from it).
+    void setBackgroundSaveFrom(qsizetype bytes) { m_backgroundFrom = bytes; }
 
     Table& kbmTablePatient() { return *m_patient; }
     Table& kbmTablePtHistory() { return *m_history; }
@@ -86,6 +100,8 @@ private:
 
     std::unique_ptr<Table> m_patient, m_history, m_category, m_dx, m_inserts;
     std::unique_ptr<RecordRules> m_rules;
+    std::unique_ptr<BackgroundSave> m_saver;
+    qsizetype m_backgroundFrom = 256 * 1024;
     bool m_started = false;
     bool m_shutDown = false;
 };

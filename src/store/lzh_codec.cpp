@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -49,23 +50,26 @@ const PositionCode& positionCode()
     return pc;
 }
 
-// The adaptive Huffman tree shared by both directions.
+// The adaptive Huffman tree shared by both directions. Entries are 32-bit (the decoder ran
+// a little faster so than with 16-bit ones; the tables fit in L1 either way).
+using Freq = uint32_t;
+using Node = int32_t;
 struct Huffman {
-    uint16_t freq[T + 1];
-    int16_t son[T];
-    int16_t prnt[T + N_CHAR];
+    Freq freq[T + 1];
+    Node son[T];
+    Node prnt[T + N_CHAR];
 
     void start()
     {
         for (int i = 0; i < N_CHAR; ++i) {
             freq[i] = 1;
-            son[i] = int16_t(i + T);
-            prnt[i + T] = int16_t(i);
+            son[i] = Node(i + T);
+            prnt[i + T] = Node(i);
         }
         for (int i = 0, j = N_CHAR; j <= R; i += 2, ++j) {
-            freq[j] = uint16_t(freq[i] + freq[i + 1]);
-            son[j] = int16_t(i);
-            prnt[i] = prnt[i + 1] = int16_t(j);
+            freq[j] = Freq(freq[i] + freq[i + 1]);
+            son[j] = Node(i);
+            prnt[i] = prnt[i + 1] = Node(j);
         }
         freq[T] = 0xFFFF;
         prnt[R] = 0;
@@ -76,7 +80,7 @@ struct Huffman {
         int j = 0;
         for (int i = 0; i < T; ++i) {
             if (son[i] >= T) {
-                freq[j] = uint16_t((freq[i] + 1) / 2);
+                freq[j] = Freq((freq[i] + 1) / 2);
                 son[j] = son[i];
                 ++j;
             }
@@ -89,42 +93,71 @@ struct Huffman {
             ++k;
             const int count = jj - k;
             std::memmove(&freq[k + 1], &freq[k], size_t(count) * sizeof(freq[0]));
-            freq[k] = uint16_t(f);
+            freq[k] = Freq(f);
             std::memmove(&son[k + 1], &son[k], size_t(count) * sizeof(son[0]));
-            son[k] = int16_t(i);
+            son[k] = Node(i);
         }
         for (int i = 0; i < T; ++i) {
             const int k = son[i];
             if (k >= T)
-                prnt[k] = int16_t(i);
+                prnt[k] = Node(i);
             else
-                prnt[k] = prnt[k + 1] = int16_t(i);
+                prnt[k] = prnt[k + 1] = Node(i);
         }
     }
 
-    void update(int c)
+    // Nodes whose children a decoding table depends on (see Decoder); set by the decoder.
+    uint8_t watched[T] = {};
+    bool watchedChanged = false;
+
+    template <bool Watch = false>
+    void update(int c) { updateAt<Watch>(c, prnt[c + T]); }
+
+    // update() for the symbol `c` whose leaf is known to be at `leaf` (prnt[c + T]).
+    template <bool Watch = false>
+    void updateAt(int c, int leaf)
     {
-        if (freq[R] == MAX_FREQ)
+        if (freq[R] == MAX_FREQ) {
             rebuild();
-        c = prnt[c + T];
+            if constexpr (Watch)
+                watchedChanged = true;
+            leaf = prnt[c + T];
+        }
+        c = leaf;
         do {
             const unsigned k = ++freq[c];
             int l = c + 1;
             if (k > freq[l]) {
-                while (k > freq[l + 1])
-                    ++l;
+                // The node goes after the last one of lower frequency. The frequencies are
+                // sorted (freq[T] bounds them), and runs of equal ones are long in a young
+                // tree: gallop, then bisect.
+                int lo = l, hi = l + 1, step = 1;
+                while (hi < T && k > freq[hi]) {
+                    lo = hi;
+                    step <<= 1;
+                    hi = std::min(lo + step, T);
+                }
+                while (hi - lo > 1) {
+                    const int m = (lo + hi) / 2;
+                    const bool below = k > freq[m];
+                    lo = below ? m : lo;
+                    hi = below ? hi : m;
+                }
+                l = lo;
                 freq[c] = freq[l];
-                freq[l] = uint16_t(k);
+                freq[l] = Freq(k);
+                if constexpr (Watch)
+                    watchedChanged |= (watched[c] | watched[l]) != 0;
                 const int i = son[c];
-                prnt[i] = int16_t(l);
+                prnt[i] = Node(l);
                 if (i < T)
-                    prnt[i + 1] = int16_t(l);
+                    prnt[i + 1] = Node(l);
                 const int j = son[l];
-                son[l] = int16_t(i);
-                prnt[j] = int16_t(c);
+                son[l] = Node(i);
+                prnt[j] = Node(c);
                 if (j < T)
-                    prnt[j + 1] = int16_t(c);
-                son[c] = int16_t(j);
+                    prnt[j + 1] = Node(c);
+                son[c] = Node(j);
                 c = l;
             }
         } while ((c = prnt[c]) != 0);
@@ -165,33 +198,43 @@ private:
 };
 
 // Bit input: bits taken in order, most significant first; past the end every bit is zero.
+// The bits wait left-aligned in a 64-bit buffer; callers make sure enough are there (`need`)
+// and then take them without further checks.
 class BitReader {
 public:
-    BitReader(const uint8_t* data, qsizetype size) : m_p(data), m_end(data + size) {}
-    unsigned bit()
+    BitReader(const uint8_t* data, qsizetype size) : m_begin(data), m_p(data), m_end(data + size) {}
+    // At least `n` (at most 56) bits in the buffer afterwards.
+    void need(int n)
     {
-        if (m_count == 0)
+        if (m_count < n)
             refill();
-        const unsigned b = unsigned(m_buf >> 63);
-        m_buf <<= 1;
-        --m_count;
-        return b;
     }
-    unsigned byte()
+    unsigned peek(int n) const { return unsigned(m_buf >> (64 - n)); }
+    void skip(int n)
     {
-        if (m_count < 8)
-            refill();
-        const unsigned b = unsigned(m_buf >> 56);
-        m_buf <<= 8;
-        m_count -= 8;
-        return b;
+        m_buf <<= n;
+        m_count -= n;
     }
-    // Bytes of zero padding consumed after the input ran out.
-    qsizetype overrun() const { return m_overrun; }
-
-private:
+    // The top bit, without consuming it (0 or 1).
+    unsigned top() const { return unsigned(m_buf >> 63); }
+    int available() const { return m_count; }
+    // Bits taken so far, counting the zero bits past the end.
+    qint64 consumed() const { return (qint64(m_p - m_begin) + m_overrun) * 8 - m_count; }
     void refill()
     {
+        if (m_end - m_p >= 8) {
+            uint64_t w;
+            std::memcpy(&w, m_p, 8);
+            if constexpr (std::endian::native == std::endian::little)
+                w = __builtin_bswap64(w);
+            // Whole bytes that fit; the bits of a byte only partly added come again next time
+            // at the same place, so or-ing them twice changes nothing.
+            m_buf |= w >> m_count;
+            const int bytes = (63 - m_count) >> 3;
+            m_p += bytes;
+            m_count += bytes * 8;
+            return;
+        }
         while (m_count <= 56) {
             uint64_t b = 0;
             if (m_p < m_end)
@@ -202,6 +245,9 @@ private:
             m_count += 8;
         }
     }
+
+private:
+    const uint8_t* m_begin;
     const uint8_t* m_p;
     const uint8_t* m_end;
     uint64_t m_buf = 0;
@@ -410,7 +456,57 @@ struct Encoder {
 
 struct Decoder {
     Huffman huff;
-    uint8_t window[N];
+    // The first TableBits bits of a code looked up at once: the children of the node they
+    // lead to from the root (or the symbol, for a shorter code), that node's place, and how
+    // many bits it took. The table follows the adaptive tree: it is rebuilt when an update
+    // moved a node it went through.
+    static constexpr int TableBits = 4;
+    uint16_t tableNode[1 << TableBits];
+    uint16_t tableLeaf[1 << TableBits];
+    uint8_t tableLength[1 << TableBits];
+    int16_t tableNodes[2 << TableBits];
+    int tableNodeCount = 0;
+
+    void fillTable(int node, int depth, unsigned prefix)
+    {
+        huff.watched[node] = 1;
+        tableNodes[tableNodeCount++] = int16_t(node);
+        const int s = huff.son[node];
+        if (s >= T || depth == TableBits) {
+            const unsigned from = prefix << (TableBits - depth);
+            const unsigned n = 1u << (TableBits - depth);
+            for (unsigned e = from; e < from + n; ++e) {
+                tableNode[e] = uint16_t(s);
+                tableLeaf[e] = uint16_t(node);
+                tableLength[e] = uint8_t(depth);
+            }
+            return;
+        }
+        fillTable(s, depth + 1, prefix << 1);
+        fillTable(s + 1, depth + 1, (prefix << 1) | 1);
+    }
+
+    // The starting tree and its table, copied from one built once: memo values are decoded
+    // one by one, and building both each time would cost more than decoding a short value.
+    void reset()
+    {
+        static const Decoder initial = [] {
+            Decoder d;
+            d.huff.start();
+            d.buildTable();
+            return d;
+        }();
+        *this = initial;
+    }
+
+    void buildTable()
+    {
+        for (int i = 0; i < tableNodeCount; ++i)
+            huff.watched[tableNodes[i]] = 0;
+        tableNodeCount = 0;
+        fillTable(R, 0, 0);
+        huff.watchedChanged = false;
+    }
 
     QByteArray run(const uint8_t* code, qsizetype codeSize, qint64 expected,
                    std::vector<LzhCodec::Token>* trace = nullptr)
@@ -422,47 +518,73 @@ struct Decoder {
         // more than 48 bytes per code byte: this bounds the buffer whatever the header says.
         const qint64 bound = (qint64(codeSize) + 8) * 48;
         const qint64 limit = std::min(expected, bound);
-        QByteArray result(qsizetype(limit + F), Qt::Uninitialized);
-        uint8_t* out = reinterpret_cast<uint8_t*>(result.data());
-        huff.start();
-        std::memset(window, ' ', N - F);
-        std::memset(window + (N - F), 0, F);
+        // Room for a last match crossing `limit`, plus the slack of 8-byte copies.
+        QByteArray result(qsizetype(limit + F + 8), Qt::Uninitialized);
+        uint8_t* const out = reinterpret_cast<uint8_t*>(result.data());
+        reset();
         BitReader in(code, codeSize);
-        int r = N - F;
+        const qint64 stopBits = (qint64(codeSize) + 8) * 8;
+        // The output itself is the sliding window: a match reaches back up to N bytes, and
+        // before the start of the output it sees the initial window: N - F spaces right before
+        // the first output byte, and F zero bytes before those.
         qint64 count = 0;
         while (count < limit) {
-            // Zero bits far past the end only come from a truncated code: stop, the caller
-            // sees the short result.
-            if (in.overrun() > 16)
+            // A code that needs more than 8 bytes of zero bits past its end is truncated: stop,
+            // the caller sees the short result.
+            if (in.consumed() > stopBits)
                 break;
-            int c = huff.son[R];
-            while (c < T)
-                c = huff.son[c + int(in.bit())];
+            in.need(32);
+            if (huff.watchedChanged)
+                buildTable();
+            const unsigned head = in.peek(TableBits);
+            int c = tableNode[head];
+            int leaf = tableLeaf[head];
+            in.skip(tableLength[head]);
+            while (c < T) {
+                if (in.available() == 0)
+                    in.refill();
+                const unsigned b = in.top();
+                in.skip(1);
+                leaf = c + int(b);
+                c = huff.son[leaf];
+            }
             c -= T;
-            huff.update(c);
+            // The walk ended at the leaf: no need to look its place up again.
+            huff.updateAt<true>(c, leaf);
             if (c < 256) {
                 if (trace)
                     trace->push_back({1, -1, c});
                 out[count++] = uint8_t(c);
-                window[r] = uint8_t(c);
-                r = (r + 1) & (N - 1);
+                continue;
+            }
+            in.need(14);
+            const unsigned w = in.peek(14);
+            const unsigned b = w >> 6;
+            const int l = pc.dlen[b];
+            const int p = int((unsigned(pc.dcode[b]) << 6) | ((w >> (8 - l)) & 0x3F));
+            in.skip(l + 6);
+            const int n = c - 255 + THRESHOLD;
+            if (trace)
+                trace->push_back({n, p, -1});
+            const qint64 distance = p + 1;
+            uint8_t* dst = out + count;
+            if (distance <= count) {
+                const uint8_t* src = dst - distance;
+                if (distance >= 8) {
+                    // Each 8-byte step reads bytes already written.
+                    for (int k = 0; k < n; k += 8)
+                        std::memcpy(dst + k, src + k, 8);
+                } else {
+                    for (int k = 0; k < n; ++k)
+                        dst[k] = src[k];
+                }
             } else {
-                unsigned b = in.byte();
-                const unsigned high = unsigned(pc.dcode[b]) << 6;
-                for (int j = pc.dlen[b] - 2; j > 0; --j)
-                    b = (b << 1) + in.bit();
-                const int p = int(high | (b & 0x3F));
-                int i = (r - p - 1) & (N - 1);
-                const int n = c - 255 + THRESHOLD;
-                if (trace)
-                    trace->push_back({n, p, -1});
                 for (int k = 0; k < n; ++k) {
-                    const uint8_t v = window[(i + k) & (N - 1)];
-                    out[count++] = v;
-                    window[r] = v;
-                    r = (r + 1) & (N - 1);
+                    const qint64 s = count + k - distance;
+                    dst[k] = s >= 0 ? out[s] : s >= -(N - F) ? uint8_t(' ') : uint8_t(0);
                 }
             }
+            count += n;
         }
         result.resize(qsizetype(count));
         return result;

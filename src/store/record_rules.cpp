@@ -112,9 +112,9 @@ void RecordRules::installPatient()
         if (!m_dm.visitStamp)
             checkPatient(tb);
     };
-    t.afterPost = [this](Table& tb) {
+    t.afterPost = [this](Table&) {
         if (!m_dm.visitStamp)
-            tb.save();
+            m_dm.savePatient();
     };
     t.beforeDelete = [this](Table& tb) {
         Table& h = m_dm.kbmTablePtHistory();
@@ -124,7 +124,7 @@ void RecordRules::installPatient()
         }
     };
     t.afterDelete = [this](Table& tb) {
-        tb.save();
+        m_dm.savePatient();
         const RememberedPatient& p = m_dm.rememberedPatient;
         LocateOptions partial;
         partial.partialKey = true;

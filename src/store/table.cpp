@@ -234,10 +234,16 @@ void Table::saveToFile(const QString& path, FileForm form) const
 {
     if (form == FileForm::None)
         fail(QStringLiteral("No format specified."));
-    QByteArray bytes = plainStream();
-    if (form == FileForm::Compressed)
-        bytes = LzhContainer::compressTable(bytes);
-    if (!SafeSave::save(path, bytes))
+    saveStream(path, plainStream(), form);
+}
+
+void Table::saveStream(const QString& path, const QByteArray& plain, FileForm form)
+{
+    if (form == FileForm::None)
+        fail(QStringLiteral("No format specified."));
+    const bool ok = form == FileForm::Compressed ? SafeSave::save(path, LzhContainer::compressTable(plain))
+                                                 : SafeSave::save(path, plain);
+    if (!ok)
         fail(QStringLiteral("Cannot create file \"%1\".").arg(nativePath(path)));
 }
 

@@ -71,6 +71,8 @@ public:
     // Saves through a temporary file renamed over the old one; raises on any failure, the old
     // file then being intact. "No format specified." for FileForm::None.
     void saveToFile(const QString& path, FileForm form) const;
+    // The same for a stream taken with plainStream(); touches no table, so any thread may run it.
+    static void saveStream(const QString& path, const QByteArray& plain, FileForm form);
     void save() const { saveToFile(m_fileName, m_form); }
     // Replaces definitions and rows with the file's; on failure the table keeps its rows.
     void loadFromFile(const QString& path, FileForm form);

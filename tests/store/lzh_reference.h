@@ -1,6 +1,6 @@
 #pragma once
-// A plain, byte-at-a-time transcription of the LZH encoder, kept slow and obvious on purpose:
-// the tuned coder must produce exactly its bytes.
+// A plain, byte-at-a-time transcription of the LZH encoder and decoder, kept slow and obvious
+// on purpose: the tuned coder must produce exactly their bytes.
 
 #include <QByteArray>
 #include <cstring>
@@ -8,49 +8,41 @@
 
 namespace LzhReference {
 
-inline QByteArray compress(const QByteArray& input)
+constexpr int N = 4096, F = 60, TH = 2, NIL = N, NC = 256 - TH + F, T = NC * 2 - 1, R = T - 1;
+
+// Position-high code: value -> bit length and left-aligned 8-bit code.
+inline void positionCode(unsigned plen[64], unsigned pcode[64])
 {
-    constexpr int N = 4096, F = 60, TH = 2, NIL = N, NC = 256 - TH + F, T = NC * 2 - 1, R = T - 1;
-    if (input.isEmpty())
-        return {};
-    std::vector<unsigned> freq(T + 1);
-    std::vector<int> son(T), prnt(T + NC), lson(N + 257), rson(N + 257), dad(N + 257);
-    std::vector<unsigned char> buf(N + F - 1, 0);
-    unsigned plen[64], pcode[64];
     for (unsigned v = 0, c = 0; v < 64; ++v) {
         plen[v] = v == 0 ? 3 : v < 4 ? 4 : v < 12 ? 5 : v < 24 ? 6 : v < 48 ? 7 : 8;
         pcode[v] = c;
         c += 1u << (8 - plen[v]);
     }
-    QByteArray out;
-    unsigned putbuf = 0;
-    int putlen = 0;
-    auto putcode = [&](int l, unsigned c) {
-        putbuf = (putbuf | (c >> putlen)) & 0xFFFF;
-        if ((putlen += l) >= 8) {
-            out.append(char(putbuf >> 8));
-            if ((putlen -= 8) >= 8) {
-                out.append(char(putbuf & 0xFF));
-                putlen -= 8;
-                putbuf = (c << (l - putlen)) & 0xFFFF;
-            } else {
-                putbuf = (putbuf << 8) & 0xFFFF;
-            }
+}
+
+// The adaptive Huffman tree of both directions.
+struct Tree {
+    std::vector<unsigned> freq = std::vector<unsigned>(T + 1);
+    std::vector<int> son = std::vector<int>(T), prnt = std::vector<int>(T + NC);
+
+    Tree()
+    {
+        for (int i = 0; i < NC; ++i) {
+            freq[i] = 1;
+            son[i] = i + T;
+            prnt[i + T] = i;
         }
-    };
-    for (int i = 0; i < NC; ++i) {
-        freq[i] = 1;
-        son[i] = i + T;
-        prnt[i + T] = i;
+        for (int i = 0, j = NC; j <= R; i += 2, ++j) {
+            freq[j] = freq[i] + freq[i + 1];
+            son[j] = i;
+            prnt[i] = prnt[i + 1] = j;
+        }
+        freq[T] = 0xFFFF;
+        prnt[R] = 0;
     }
-    for (int i = 0, j = NC; j <= R; i += 2, ++j) {
-        freq[j] = freq[i] + freq[i + 1];
-        son[j] = i;
-        prnt[i] = prnt[i + 1] = j;
-    }
-    freq[T] = 0xFFFF;
-    prnt[R] = 0;
-    auto reconst = [&] {
+
+    void reconst()
+    {
         int j = 0;
         for (int i = 0; i < T; ++i)
             if (son[i] >= T) {
@@ -78,8 +70,10 @@ inline QByteArray compress(const QByteArray& input)
             else
                 prnt[k] = prnt[k + 1] = i;
         }
-    };
-    auto update = [&](int c) {
+    }
+
+    void update(int c)
+    {
         if (freq[R] == 0x8000)
             reconst();
         c = prnt[c + T];
@@ -104,6 +98,35 @@ inline QByteArray compress(const QByteArray& input)
                 c = l;
             }
         } while ((c = prnt[c]) != 0);
+    }
+};
+
+inline QByteArray compress(const QByteArray& input)
+{
+    if (input.isEmpty())
+        return {};
+    Tree tree;
+    auto& prnt = tree.prnt;
+    auto update = [&](int c) { tree.update(c); };
+    std::vector<int> lson(N + 257), rson(N + 257), dad(N + 257);
+    std::vector<unsigned char> buf(N + F - 1, 0);
+    unsigned plen[64], pcode[64];
+    positionCode(plen, pcode);
+    QByteArray out;
+    unsigned putbuf = 0;
+    int putlen = 0;
+    auto putcode = [&](int l, unsigned c) {
+        putbuf = (putbuf | (c >> putlen)) & 0xFFFF;
+        if ((putlen += l) >= 8) {
+            out.append(char(putbuf >> 8));
+            if ((putlen -= 8) >= 8) {
+                out.append(char(putbuf & 0xFF));
+                putlen -= 8;
+                putbuf = (c << (l - putlen)) & 0xFFFF;
+            } else {
+                putbuf = (putbuf << 8) & 0xFFFF;
+            }
+        }
     };
     auto encodeChar = [&](int c) {
         unsigned code = 0;
@@ -232,6 +255,60 @@ inline QByteArray compress(const QByteArray& input)
     } while (len > 0);
     if (putlen)
         out.append(char(putbuf >> 8));
+    return out;
+}
+
+// Decodes bit by bit through a 4096-byte ring, until `expected` bytes were produced (a last
+// match may cross it) or the code is exhausted: a symbol is not started once more than 8
+// bytes of zero bits past the end of the code were taken.
+inline QByteArray expand(const QByteArray& code, qint64 expected)
+{
+    Tree tree;
+    unsigned plen[64], pcode[64];
+    positionCode(plen, pcode);
+    std::vector<unsigned char> ring(N, 0);
+    std::memset(ring.data(), ' ', N - F);
+    qint64 taken = 0;
+    auto bit = [&]() -> unsigned {
+        const qint64 byte = taken / 8;
+        const unsigned b = byte < code.size() ? (static_cast<unsigned char>(code[byte]) >> (7 - taken % 8)) & 1 : 0;
+        ++taken;
+        return b;
+    };
+    QByteArray out;
+    int r = N - F;
+    while (out.size() < expected && taken <= (qint64(code.size()) + 8) * 8) {
+        int c = tree.son[R];
+        while (c < T)
+            c = tree.son[c + int(bit())];
+        c -= T;
+        tree.update(c);
+        if (c < 256) {
+            out.append(char(c));
+            ring[size_t(r)] = static_cast<unsigned char>(c);
+            r = (r + 1) & (N - 1);
+            continue;
+        }
+        // The high six bits of the position by their prefix code, then the low six.
+        unsigned v = 64, bits = 0;
+        for (unsigned length = 1; v == 64 && length <= 8; ++length) {
+            bits = (bits << 1) | bit();
+            for (unsigned w = 0; w < 64; ++w)
+                if (plen[w] == length && pcode[w] >> (8 - length) == bits)
+                    v = w;
+        }
+        unsigned low = 0;
+        for (int i = 0; i < 6; ++i)
+            low = (low << 1) | bit();
+        const int position = int((v << 6) | low);
+        int from = (r - position - 1) & (N - 1);
+        for (int k = 0; k < c - 255 + TH; ++k) {
+            const unsigned char b = ring[size_t((from + k) & (N - 1))];
+            out.append(char(b));
+            ring[size_t(r)] = b;
+            r = (r + 1) & (N - 1);
+        }
+    }
     return out;
 }
 

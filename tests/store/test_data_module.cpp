@@ -1,11 +1,13 @@
 #include "app/settings_store.h"
 #include "platform/dates.h"
+#include "platform/errors.h"
 #include "store/data_module.h"
 #include "store/lzh_container.h"
 #include "store/record_rules.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_program_dir.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QtTest>
@@ -34,6 +36,15 @@ void addDx(TDataModule1& dm, const QString& dx, const QString& category = QStrin
     t.setValue("Category", category);
     t.setValue("Macro", macro);
     t.post();
+}
+// The patient table as its file holds it (plain on a first start, compressed later).
+std::unique_ptr<Table> savedPatients(const QString& file)
+{
+    auto t = std::make_unique<Table>("saved");
+    t->setFieldDefs(TDataModule1::patientFields());
+    t->loadFromFile(file, LzhContainer::isCompressed(readAll(file)) ? FileForm::Compressed : FileForm::Plain);
+    t->setActiveIndex("NAME");
+    return t;
 }
 } // namespace
 
@@ -254,6 +265,94 @@ private Q_SLOTS:
         cat.post();
         dx.setFiltered(true);
         QCOMPARE(dx.rowCount(), 2); // Beta's "heart" is hidden
+    }
+
+    // With the background threshold at zero every patient save goes through the worker; the
+    // threshold decides whether a failure comes back from post() or later, as a message.
+    void patientSavesReachTheFile_data()
+    {
+        QTest::addColumn<bool>("background");
+        QTest::newRow("in the background") << true;
+        QTest::newRow("before post returns") << false;
+    }
+    void patientSavesReachTheFile()
+    {
+        QFETCH(bool, background);
+        TempProgramDir dir;
+        ScriptedPrompter prompter;
+        TDataModule1 dm;
+        dm.setBackgroundSaveFrom(background ? 0 : 1 << 30);
+        dm.startUp();
+        addPatient(dm, "Brown", "Al");
+        addPatient(dm, "Adams", "Bo");
+        Table& p = dm.kbmTablePatient();
+        for (int i = 0; i < 30; ++i) {
+            p.moveTo(i % 2);
+            p.edit();
+            p.setValue("Reminders", QString("call %1").arg(i));
+            QVERIFY(p.post());
+        }
+        dm.finishSaves();
+        QCOMPARE(savedPatients(dir.file("Patient.bin"))->plainStream(), p.plainStream());
+        QVERIFY(prompter.shown().isEmpty());
+    }
+
+    void failedPatientSaveReachesTheUser_data()
+    {
+        QTest::addColumn<bool>("background");
+        QTest::newRow("in the background") << true;
+        QTest::newRow("before post returns") << false;
+    }
+    void failedPatientSaveReachesTheUser()
+    {
+        QFETCH(bool, background);
+        TempProgramDir dir;
+        ScriptedPrompter prompter;
+        TDataModule1 dm;
+        dm.setBackgroundSaveFrom(background ? 0 : 1 << 30);
+        dm.startUp();
+        addPatient(dm, "Brown", "Al");
+        dm.finishSaves();
+        // A folder in the file's place: no save can replace it, whatever the user's rights.
+        QVERIFY(QFile::remove(dir.file("Patient.bin")));
+        QVERIFY(QDir().mkdir(dir.file("Patient.bin")));
+        Table& p = dm.kbmTablePatient();
+        auto change = [&p](const QString& text) {
+            p.edit();
+            p.setValue("Reminders", text);
+            return p.post();
+        };
+        const QString failure = QString("Cannot create file \"%1\".").arg(QDir::toNativeSeparators(dir.file("Patient.bin")));
+        if (!background) {
+            try {
+                change("a");
+                QFAIL("the failed save was not raised");
+            } catch (const MedrovaError& e) {
+                QCOMPARE(e.text(), failure);
+            }
+            QVERIFY(prompter.shown().isEmpty());
+        } else {
+            // Shown once, on this thread, when events run.
+            QVERIFY(change("a"));
+            QTRY_COMPARE(prompter.texts(), QStringList{failure});
+            QCOMPARE(prompter.shown().front().type, MessageType::Error);
+            dm.finishSaves();
+            // Not shown yet when shutdown (or anyone) waits for it: raised there instead.
+            QVERIFY(change("b"));
+            try {
+                dm.finishSaves();
+                QFAIL("the failed save was not raised");
+            } catch (const MedrovaError& e) {
+                QCOMPARE(e.text(), failure);
+            }
+            QCoreApplication::processEvents();
+            QCOMPARE(prompter.shown().size(), 1);
+        }
+        // The next save after the cause is gone writes every change.
+        QVERIFY(QDir().rmdir(dir.file("Patient.bin")));
+        QVERIFY(change("c"));
+        dm.finishSaves();
+        QCOMPARE(savedPatients(dir.file("Patient.bin"))->plainStream(), p.plainStream());
     }
 
     void shutdownDropsBlankFirstRows()

@@ -78,6 +78,42 @@ private Q_SLOTS:
         QCOMPARE(LzhContainer::decompressBlob(LzhContainer::compressBlob(input)), input);
     }
 
+    // Any code, valid or not, decodes to what the bit-by-bit decoder makes of it: the same
+    // bytes, the same early stop on a truncated code, the same initial window behind matches
+    // reaching before the first byte.
+    void expandMatchesReference_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("codes");
+        QTest::addColumn<qint64>("expected");
+        QList<QByteArray> random;
+        for (quint32 seed = 1; seed <= 300; ++seed)
+            random << randomBytes(int(seed % 97) + 1, seed);
+        QTest::newRow("random codes") << random << qint64(2000);
+        const QByteArray valid = LzhCodec::compress(registerLike(30));
+        QList<QByteArray> damaged;
+        for (qsizetype i = 0; i < valid.size(); i += 7) {
+            QByteArray bad = valid;
+            bad[i] = char(bad[i] ^ (1 << (i % 8)));
+            damaged << bad;
+        }
+        QTest::newRow("damaged codes") << damaged << qint64(registerLike(30).size());
+        QTest::newRow("truncated code") << QList<QByteArray>{valid.left(valid.size() / 3)}
+                                        << qint64(registerLike(30).size());
+        QTest::newRow("size beyond the code") << QList<QByteArray>{valid} << qint64(registerLike(30).size() + 500);
+        QTest::newRow("leading spaces, then zero bytes")
+            << QList<QByteArray>{LzhCodec::compress(QByteArray(200, ' ') + QByteArray(70, '\0') + "x")} << qint64(271);
+    }
+    void expandMatchesReference()
+    {
+        QFETCH(QList<QByteArray>, codes);
+        QFETCH(qint64, expected);
+        for (const QByteArray& code : codes) {
+            const QByteArray got = LzhCodec::expand(code.constData(), code.size(), expected);
+            const QByteArray want = LzhReference::expand(code, expected);
+            QVERIFY2(got == want, qPrintable(code.toHex()));
+        }
+    }
+
     void runCodesAsSixtyMatches()
     {
         const auto t = LzhCodec::tokens(LzhCodec::compress(QByteArray(1000, 'A')), 1000);
