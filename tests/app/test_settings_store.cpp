@@ -2,6 +2,7 @@
 #include "app/window_placement.h"
 #include "platform/errors.h"
 #include "platform/printers.h"
+#include "support/read_only_folder.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_program_dir.h"
 
@@ -99,18 +100,17 @@ private Q_SLOTS:
     {
         TempProgramDir dir;
         IniWriteText("s", "k", "v");
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-        if (QFile(dir.file("probe")).open(QIODevice::WriteOnly)) {
-            QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-            QSKIP("running as a user whom folder permissions do not stop");
+        {
+            ReadOnlyFolder readOnly(dir.path());
+            if (!readOnly.held())
+                QSKIP("no way here to stop file creation in a folder");
+            try {
+                IniWriteText("s", "k", "w");
+                QFAIL("no error raised");
+            } catch (const MedrovaError& e) {
+                QCOMPARE(e.text(), "Unable to write to " + dir.file("Main.ini"));
+            }
         }
-        try {
-            IniWriteText("s", "k", "w");
-            QFAIL("no error raised");
-        } catch (const MedrovaError& e) {
-            QCOMPARE(e.text(), "Unable to write to " + dir.file("Main.ini"));
-        }
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(IniReadText("s", "k", ""), QString("v"));
     }
 
