@@ -28,6 +28,14 @@ void addPatient(TDataModule1& dm, const QString& last, const QString& first, int
     p.setValue("Sex", "Female");
     QVERIFY(p.post());
 }
+// The two ways a patient save goes: on the worker, or before post() returns.
+void backgroundOrNot()
+{
+    QTest::addColumn<bool>("background");
+    QTest::newRow("in the background") << true;
+    QTest::newRow("before post returns") << false;
+}
+
 void addDx(TDataModule1& dm, const QString& dx, const QString& category = QString(), const QString& macro = QString())
 {
     Table& t = dm.kbmTableDx();
@@ -269,12 +277,7 @@ private Q_SLOTS:
 
     // With the background threshold at zero every patient save goes through the worker; the
     // threshold decides whether a failure comes back from post() or later, as a message.
-    void patientSavesReachTheFile_data()
-    {
-        QTest::addColumn<bool>("background");
-        QTest::newRow("in the background") << true;
-        QTest::newRow("before post returns") << false;
-    }
+    void patientSavesReachTheFile_data() { backgroundOrNot(); }
     void patientSavesReachTheFile()
     {
         QFETCH(bool, background);
@@ -297,12 +300,7 @@ private Q_SLOTS:
         QVERIFY(prompter.shown().isEmpty());
     }
 
-    void failedPatientSaveReachesTheUser_data()
-    {
-        QTest::addColumn<bool>("background");
-        QTest::newRow("in the background") << true;
-        QTest::newRow("before post returns") << false;
-    }
+    void failedPatientSaveReachesTheUser_data() { backgroundOrNot(); }
     void failedPatientSaveReachesTheUser()
     {
         QFETCH(bool, background);
