@@ -1,5 +1,6 @@
 #include "store/table.h"
 
+#include "platform/dates.h"
 #include "platform/errors.h"
 #include "platform/safe_save.h"
 #include "store/lzh_container.h"
@@ -591,7 +592,15 @@ void Table::setValue(int field, const QVariant& v)
         case ValueKind::Integer: value = v.toInt(); break;
         case ValueKind::LargeInt: value = v.toLongLong(); break;
         case ValueKind::Boolean: value = v.toBool(); break;
-        case ValueKind::Float: value = v.toDouble(); break;
+        case ValueKind::Float:
+            // Dates are held as day counts; a QDate would otherwise convert to 0.
+            if (v.metaType().id() == QMetaType::QDate)
+                value = Dates::toDayCount(v.toDate());
+            else if (v.metaType().id() == QMetaType::QDateTime)
+                value = Dates::toDayCount(v.toDateTime());
+            else
+                value = v.toDouble();
+            break;
         case ValueKind::Text: {
             QString s = v.toString();
             if (f.type == FieldType::String && f.size > 0 && s.size() > f.size)

@@ -1,3 +1,4 @@
+#include "platform/dates.h"
 #include "platform/errors.h"
 #include "store/table.h"
 #include "store/table_file.h"
@@ -71,6 +72,19 @@ private Q_SLOTS:
         t->sortOn("Name", false);
         QCOMPARE(names(*t), QStringList({"Alpha", "Bravo", "aaron"}));
         QVERIFY_THROWS_EXCEPTION(MedrovaError, t->setValue("Name", "x")); // not editing
+    }
+
+    void datesAreStoredAsDayCounts()
+    {
+        Table t("dates");
+        t.setFieldDefs({FieldDef::make("Born", FieldType::Date), FieldDef::make("Seen", FieldType::DateTime)});
+        t.createTable();
+        QVERIFY(t.insert());
+        t.setValue("Born", QDate(1961, 7, 15));
+        t.setValue("Seen", QDateTime(QDate(2026, 12, 10), QTime(18, 0)));
+        QVERIFY(t.post());
+        QCOMPARE(t.value("Born").toDouble(), Dates::toDayCount(QDate(1961, 7, 15)));
+        QCOMPARE(t.value("Seen").toDouble(), Dates::toDayCount(QDate(2026, 12, 10)) + 0.75);
     }
 
     void requiredUniqueAndAbort()
