@@ -36,6 +36,18 @@ void backgroundOrNot()
     QTest::newRow("before post returns") << false;
 }
 
+// A started data module whose patient saves all go one way.
+struct SavePathFixture {
+    TempProgramDir dir;
+    ScriptedPrompter prompter;
+    TDataModule1 dm;
+    explicit SavePathFixture(bool background)
+    {
+        dm.setBackgroundSaveFrom(background ? 0 : 1 << 30);
+        dm.startUp();
+    }
+};
+
 void addDx(TDataModule1& dm, const QString& dx, const QString& category = QString(), const QString& macro = QString())
 {
     Table& t = dm.kbmTableDx();
@@ -281,11 +293,8 @@ private Q_SLOTS:
     void patientSavesReachTheFile()
     {
         QFETCH(bool, background);
-        TempProgramDir dir;
-        ScriptedPrompter prompter;
-        TDataModule1 dm;
-        dm.setBackgroundSaveFrom(background ? 0 : 1 << 30);
-        dm.startUp();
+        SavePathFixture f(background);
+        auto& [dir, prompter, dm] = f;
         addPatient(dm, "Brown", "Al");
         addPatient(dm, "Adams", "Bo");
         Table& p = dm.kbmTablePatient();
@@ -304,11 +313,8 @@ private Q_SLOTS:
     void failedPatientSaveReachesTheUser()
     {
         QFETCH(bool, background);
-        TempProgramDir dir;
-        ScriptedPrompter prompter;
-        TDataModule1 dm;
-        dm.setBackgroundSaveFrom(background ? 0 : 1 << 30);
-        dm.startUp();
+        SavePathFixture f(background);
+        auto& [dir, prompter, dm] = f;
         addPatient(dm, "Brown", "Al");
         dm.finishSaves();
         // A folder in the file's place: no save can replace it, whatever the user's rights.
